@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include "invocation/RunOptions.h"
+
+// Fills options from the split command line (argv[0] is the program and is skipped).
+// Returns 0, 1 (mode conflict) or 3 (missing or malformed value); nonzero leaves ModeInvalid.
+int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[]);
+
+// Reads one upper-cased keyword argument; index is its position in argv. Returns 0 or 3.
+int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int argc,
+                         const wchar_t* const argv[]);

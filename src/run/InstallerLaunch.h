@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// The installer command line for a staging folder: the quoted path of the staged Setup.exe,
+// followed by " -s" when bSilent. Returns false, leaving commandLine untouched, when the
+// line would not fit a buffer of cchBuffer characters including the terminator.
+bool BuildInstallerCommandLine(const std::wstring& stagingFolder, bool bSilent, wchar_t* commandLine,
+                               std::size_t cchBuffer);
+
+// Starts the command line hidden, in the caller's current folder, and waits for it without a
+// time-out. Returns the exit code, or -1 when the process cannot be started.
+int LaunchAndWait(wchar_t* commandLine);

@@ -1,0 +1,17 @@
+#pragma once
+
+// Step results folded into the process exit code by RunUpdate.
+enum ResultCode : int {
+    kResultOk = 0,
+    kResultModeConflict = 1,        // a mode switch after the mode was chosen
+    kResultStartupFailed = 1,       // framework start-up
+    kResultBadValue = 3,            // a switch without its value, a malformed keyword
+    kResultOutOfResources = 6,      // the options record cannot be allocated
+    kResultCannotCreateFolder = 8,  // a folder a step must write into
+    kResultNoModuleName = 9,        // the program's own file name cannot be read
+    kResultNoLogPath = 10,
+    kResultCannotCreateLog = 11,
+};
+
+// The one failure exit code callers see, whatever step failed.
+constexpr int kExitFailure = 1603;

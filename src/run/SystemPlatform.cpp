@@ -1,0 +1,16 @@
+#include <windows.h>
+
+#include "run/AdminCheck.h"
+#include "run/InstallerLaunch.h"
+#include "run/RunPlatform.h"
+
+namespace {
+int ShowSystemMessageBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
+    return MessageBoxW(nullptr, text, caption, style);
+}
+}  // namespace
+
+const RunPlatform& SystemPlatform() {
+    static const RunPlatform platform = {&IsAdminMember, &ShowSystemMessageBox, &LaunchAndWait};
+    return platform;
+}

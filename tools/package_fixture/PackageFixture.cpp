@@ -1,0 +1,1 @@
+#include "package_fixture/PackageFixture.h"
