@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+// The staging folder: the user's temporary folder with the staging name appended directly.
+// Returns false when the temporary folder cannot be read or the path would not fit a path
+// buffer of 260 characters.
+bool GetStagingFolderPath(std::wstring& stagingFolder);
+
+// Joins a temporary folder path as the platform reports it (ending in a backslash) and the
+// staging name; empty when the result would not fit 259 characters.
+std::wstring JoinStagingFolderPath(const std::wstring& tempFolder);

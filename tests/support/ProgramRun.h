@@ -1,0 +1,26 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Drives the real program (and the tools) as separate processes from a Windows-side test.
+
+// The built program and tools, as Windows paths.
+std::wstring BuiltProgramPath();
+std::wstring BuiltToolPath(const std::wstring& exeName);
+
+// Copies the built program into a package root as root\NicUpdate.exe and returns its path.
+std::wstring InstallProgramInto(const std::wstring& packageRoot);
+
+struct ProgramOutcome {
+    DWORD dwExitCode = 0;
+    std::string stdoutBytes;
+};
+
+// Runs "<program>" <arguments> with TEMP and TMP set to tempFolder and standard output
+// captured. Fails the current test (and ends the child) when it does not end within the
+// time-out, so a run never hangs the suite.
+ProgramOutcome RunProgram(const std::wstring& program, const std::wstring& arguments,
+                          const std::wstring& tempFolder, const std::wstring& currentFolder = L"",
+                          DWORD dwTimeoutMs = 60000);
