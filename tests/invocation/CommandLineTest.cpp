@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "invocation/CommandLine.h"
+
+namespace {
+
+// One command line and the record it must leave; unset expectations are the initial values.
+struct ParseCase {
+    std::string name;
+    std::vector<std::wstring> args;  // after the program's own path
+    int nResult = 0;
+    int nMode = ModeInstall;
+    std::wstring target, driver, log;
+    bool bForce = false;
+    bool bEnableAuxMac = true;
+
+    ParseCase(std::string caseName, std::vector<std::wstring> arguments, int result, int mode)
+        : name(std::move(caseName)), args(std::move(arguments)), nResult(result), nMode(mode) {}
+    ParseCase& Target(std::wstring path) { target = std::move(path); return *this; }
+    ParseCase& Driver(std::wstring path) { driver = std::move(path); return *this; }
+    ParseCase& Log(std::wstring path) { log = std::move(path); return *this; }
+    ParseCase& Force() { bForce = true; return *this; }
+    ParseCase& NoAuxMac() { bEnableAuxMac = false; return *this; }
+};
+
+std::wstring Chars(std::size_t count, wchar_t ch = L'A') { return std::wstring(count, ch); }
+
+const std::wstring k259 = L"C:\\" + Chars(256);
+const std::wstring k260 = L"C:\\" + Chars(257);
+const std::wstring k248 = L"C:\\" + Chars(245);  // the longest folder that "\production" fits
+const std::wstring k249 = L"C:\\" + Chars(246);
+
+std::vector<ParseCase> DocumentedCases() {
+    return {
+        ParseCase("NoArguments", {}, 0, ModeInstall),
+        ParseCase("QuestionMark", {L"/?"}, 0, ModeUsage),
+        ParseCase("CapitalH", {L"/H"}, 0, ModeUsage),
+        ParseCase("QuestionMarkThenH", {L"/?", L"/h"}, 1, ModeInvalid),
+        ParseCase("ExtractAllKeepsCase", {L"/extract_all", L"C:\\Out"}, 0, ModeExtractAll).Target(L"C:\\Out"),
+        ParseCase("ExtractAllWithoutPath", {L"/extract_all"}, 3, ModeInvalid),
+        ParseCase("ExtractAllColonFormIgnored", {L"/extract_all:C:\\Out"}, 0, ModeInstall),
+        ParseCase("Silent", {L"/s"}, 0, ModeSilentInstall),
+        ParseCase("SilentThenQuestionMark", {L"/s", L"/?"}, 0, ModeUsage),
+        ParseCase("SilentConsumesH", {L"/s", L"/h"}, 0, ModeSilentInstall),
+        ParseCase("SilentConsumesExtractAll", {L"/s", L"/extract_all", L"C:\\Out"}, 0, ModeSilentInstall),
+        ParseCase("SilentExtractDriversWithLog", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv LOGFILE=C:\\r.log"}, 0,
+                  ModeExtractDrivers)
+            .Driver(L"C:\\DRV\\production")
+            .Log(L"C:\\R.LOG"),
+        ParseCase("ExtractDriversWithoutBlank", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv"}, 3, ModeInvalid),
+        ParseCase("ExtractDriversTrailingBlank", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv "}, 0, ModeExtractDrivers)
+            .Driver(L"C:\\DRV\\production"),
+        ParseCase("ExtractDriversFolderEndsAtBlank",
+                  {L"/s", L"/vEXTRACTDRIVERS=C:\\My Drivers LOGFILE=C:\\r.log"}, 0, ModeExtractDrivers)
+            .Driver(L"C:\\MY\\production"),
+        ParseCase("QuietFlagThenLog", {L"/s", L"/v/qn LOGFILE=C:\\r.log"}, 0, ModeSilentInstall).Log(L"C:\\R.LOG"),
+        ParseCase("LogKeepsInnerBlank", {L"/s", L"/vLOGFILE=C:\\Logs\\run 1.log"}, 0, ModeSilentInstall)
+            .Log(L"C:\\LOGS\\RUN 1.LOG"),
+        ParseCase("ForceAuxMacLogFromNextArgument",
+                  {L"/s", L"/vFORCE=TRUE ENAUXMAC=FALSE", L"LOGFILE=C:\\r.log"}, 0, ModeSilentInstall)
+            .Force()
+            .NoAuxMac()
+            .Log(L"C:\\R.LOG"),
+        ParseCase("LogAfterForceInSameArgumentIgnored", {L"/s", L"/vFORCE=TRUE LOGFILE=C:\\r.log"}, 0,
+                  ModeSilentInstall)
+            .Force(),
+        ParseCase("ForceValueKeepsTrailingBlank", {L"/s", L"/vFORCE=true "}, 0, ModeSilentInstall),
+        ParseCase("ForceValueKeepsLeadingBlank", {L"/s", L"/vFORCE = TRUE"}, 0, ModeSilentInstall),
+        ParseCase("ForceWithoutEquals", {L"/s", L"/vFORCE"}, 3, ModeInvalid),
+        ParseCase("FreshInstallForceAuxMac", {L"/s", L"/vFRESHINSTALL=TRUE FORCE=TRUE ENAUXMAC=FALSE"}, 0,
+                  ModeSilentInstall)
+            .Force()
+            .NoAuxMac(),
+        ParseCase("FreshInstallAuxMacNeedsForce", {L"/s", L"/vFRESHINSTALL=TRUE ENAUXMAC=FALSE"}, 0,
+                  ModeSilentInstall),
+        ParseCase("AuxMacCannotLead", {L"/s", L"/vENAUXMAC=FALSE"}, 0, ModeSilentInstall),
+        ParseCase("StandAloneForce", {L"/vFORCE=TRUE"}, 0, ModeInstall).Force(),
+        ParseCase("StandAloneNeedsLowerCaseV", {L"/VFORCE=TRUE"}, 0, ModeInstall),
+        ParseCase("SecondKeywordArgumentUndoesSilent", {L"/s", L"/vFORCE=TRUE", L"/vLOGFILE=C:\\r.log"}, 0,
+                  ModeInstall)
+            .Force()
+            .Log(L"C:\\R.LOG"),
+        ParseCase("KeywordGroupReplacesUsage", {L"/?", L"/vFORCE=TRUE"}, 0, ModeInstall).Force(),
+        ParseCase("ExtractDriversAfterExtractAll", {L"/extract_all", L"C:\\Out", L"/vEXTRACTDRIVERS=C:\\Drv "}, 0,
+                  ModeExtractDrivers)
+            .Target(L"C:\\Out")
+            .Driver(L"C:\\DRV\\production"),
+        ParseCase("SilentAfterExtractDriversConflicts", {L"/vEXTRACTDRIVERS=C:\\Drv ", L"/s"}, 1, ModeInvalid)
+            .Driver(L"C:\\DRV\\production"),
+        ParseCase("LastKeywordArgumentWins", {L"/vFORCE=TRUE", L"/vFORCE=FALSE"}, 0, ModeInstall),
+    };
+}
+
+std::vector<ParseCase> SwitchCases() {
+    return {
+        ParseCase("SwitchesIgnoreCase", {L"/EXTRACT_ALL", L"c:\\out"}, 0, ModeExtractAll).Target(L"c:\\out"),
+        ParseCase("ExtractAllTakesSwitchAsPath", {L"/extract_all", L"/s"}, 0, ModeExtractAll).Target(L"/s"),
+        ParseCase("UsageThenExtractAllConflicts", {L"/h", L"/extract_all", L"C:\\Out"}, 1, ModeInvalid),
+        ParseCase("SilentTwiceConsumesSecond", {L"/s", L"/s"}, 0, ModeSilentInstall),
+        ParseCase("SilentAgainConflicts", {L"/s", L"x", L"/S"}, 1, ModeInvalid),
+        ParseCase("SilentThenTextBeginningWithQuestionMark", {L"/s", L"/?anything"}, 0, ModeUsage),
+        ParseCase("SilentAcceptsCapitalV", {L"/s", L"/VFORCE=TRUE"}, 0, ModeSilentInstall).Force(),
+        ParseCase("KeywordInsideArgumentLosesFirstTwoCharacters", {L"x/vFORCE=TRUE"}, 0, ModeInstall),
+        ParseCase("LowerCaseKeywords", {L"/vforce=true enauxmac=false"}, 0, ModeInstall).Force().NoAuxMac(),
+        ParseCase("NonAsciiLettersKeepTheirCase", {L"/s", L"/vLOGFILE=C:\\\u00e4.log"}, 0, ModeSilentInstall)
+            .Log(L"C:\\\u00e4.LOG"),
+    };
+}
+
+std::vector<ParseCase> KeywordTextCases() {
+    return {
+        // Quotes keep the blanks of keyword text, so it may lead or trail with white space.
+        ParseCase("QuotedTextLeadingBlank", {L"/v FORCE=TRUE"}, 0, ModeInstall).Force(),
+        ParseCase("LogKeepsTrailingBlanks", {L"/s", L"/vLOGFILE=  C:\\r.log  "}, 0, ModeSilentInstall)
+            .Log(L"C:\\R.LOG  "),
+        ParseCase("TabsAroundForceEquals", {L"/s", L"/v\tFORCE\t=TRUE"}, 0, ModeSilentInstall).Force(),
+        ParseCase("IdeographicSpaceIsWhiteSpace", {L"/s", L"/v\u3000LOGFILE=\u3000C:\\x"}, 0, ModeSilentInstall)
+            .Log(L"C:\\X"),
+        ParseCase("TabDoesNotEndDriverFolder", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv\tLOGFILE=x"}, 3, ModeInvalid),
+        ParseCase("DriverFolderEqualsNotChecked", {L"/s", L"/vEXTRACTDRIVERSXC:\\Drv "}, 0, ModeExtractDrivers)
+            .Driver(L"C:\\DRV\\production"),
+        ParseCase("QuietDriversAndLog", {L"/s", L"/v/QN EXTRACTDRIVERS=C:\\Drv LOGFILE=C:\\r.log"}, 0,
+                  ModeExtractDrivers)
+            .Driver(L"C:\\DRV\\production")
+            .Log(L"C:\\R.LOG"),
+        ParseCase("ForceGroupAfterDriversSetsSilent", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv FORCE=TRUE"}, 0,
+                  ModeSilentInstall)
+            .Driver(L"C:\\DRV\\production")
+            .Force(),
+        ParseCase("NextArgumentLogIsUpperCased", {L"/s", L"/vFORCE=TRUE", L"logfile=c:\\r.log"}, 0,
+                  ModeSilentInstall)
+            .Force()
+            .Log(L"C:\\R.LOG"),
+        // The next argument's text is looked at once more as keyword text after the FORCE group.
+        ParseCase("NextArgumentLogReadTwice", {L"/s", L"/vFORCE=TRUE", L"LOGFILE=LOGFILE=X"}, 0,
+                  ModeSilentInstall)
+            .Force()
+            .Log(L"X"),
+    };
+}
+
+std::vector<ParseCase> ValueRuleCases() {
+    return {
+        ParseCase("ValueEndsAtLastBlankBeforeEquals", {L"/s", L"/vFORCE=TRUE  ENAUXMAC=FALSE"}, 0,
+                  ModeSilentInstall)
+            .Force()
+            .NoAuxMac(),
+        ParseCase("ValueWithoutBlankRunsToNextKeyword", {L"/s", L"/vFORCE=TRUEENAUXMAC=FALSE"}, 0,
+                  ModeSilentInstall)
+            .NoAuxMac(),
+        ParseCase("EqualsFirstIsNoCut", {L"/s", L"/vFORCE==TRUE ENAUXMAC=FALSE"}, 0, ModeSilentInstall),
+        ParseCase("BlankAtFrontDoesNotCut", {L"/s", L"/vFORCE= ENAUXMAC=FALSE"}, 0, ModeSilentInstall)
+            .NoAuxMac(),
+        ParseCase("ValueTakesWordsBeforeLastBlank", {L"/s", L"/vFORCE=TRUE ENAUXMAC ENAUXMAC=FALSE"}, 0,
+                  ModeSilentInstall),
+        ParseCase("LaterKeywordArgumentSetsAuxMacAgain", {L"/vFORCE=TRUE ENAUXMAC=FALSE", L"/vFORCE=TRUE ENAUXMAC=true"}, 0,
+                  ModeInstall)
+            .Force(),
+    };
+}
+
+std::vector<ParseCase> FreshInstallCases() {
+    return {
+        ParseCase("FreshInstallWithoutEquals", {L"/vFRESHINSTALL"}, 3, ModeInvalid),
+        ParseCase("FreshInstallStandAloneIsInteractive", {L"/vFRESHINSTALL=TRUE"}, 0, ModeInstall),
+        ParseCase("FreshInstallForce", {L"/s", L"/vFRESHINSTALL=TRUE FORCE=TRUE"}, 0, ModeSilentInstall).Force(),
+        ParseCase("FreshInstallForceWithoutEquals", {L"/s", L"/vFRESHINSTALL=TRUE FORCE ENAUXMAC=FALSE"}, 0,
+                  ModeSilentInstall),
+        ParseCase("FreshInstallOnlyFirstForceCounts", {L"/s", L"/vFRESHINSTALL=TRUE NOFORCE FORCE=TRUE"}, 0,
+                  ModeSilentInstall),
+        ParseCase("FreshInstallIgnoresLog", {L"/s", L"/vFRESHINSTALL=TRUE LOGFILE=C:\\r.log"}, 0, ModeSilentInstall),
+        ParseCase("FreshInstallIgnoresNextArgumentLog",
+                  {L"/s", L"/vFRESHINSTALL=TRUE FORCE=TRUE", L"LOGFILE=C:\\r.log"}, 0, ModeSilentInstall)
+            .Force(),
+        // Its value "FORCE" opens a FORCE group that has no "=" left.
+        ParseCase("FreshInstallValueForceIsMalformed", {L"/s", L"/vFRESHINSTALL=FORCE=TRUE"}, 3, ModeInvalid)
+            .Force(),
+    };
+}
+
+std::vector<ParseCase> LengthCases() {
+    return {
+        ParseCase("ExtractAllPathOf259Fits", {L"/extract_all", k259}, 0, ModeExtractAll).Target(k259),
+        ParseCase("ExtractAllPathOf260Refused", {L"/extract_all", k260}, 3, ModeInvalid),
+        ParseCase("DriverFolderOf248Fits", {L"/s", L"/vEXTRACTDRIVERS=" + k248 + L" "}, 0, ModeExtractDrivers)
+            .Driver(k248 + L"\\production"),
+        ParseCase("DriverFolderOf249Refused", {L"/s", L"/vEXTRACTDRIVERS=" + k249 + L" "}, 3, ModeInvalid),
+        ParseCase("LogOf259Fits", {L"/s", L"/vLOGFILE=" + k259}, 0, ModeSilentInstall).Log(k259),
+        ParseCase("LogOf260Refused", {L"/s", L"/vLOGFILE=" + k260}, 3, ModeInvalid),
+        ParseCase("NextArgumentLogOf260Refused", {L"/s", L"/vFORCE=TRUE", L"LOGFILE=" + k260}, 3, ModeInvalid)
+            .Force(),
+        ParseCase("RefusalKeepsEarlierFields", {L"/extract_all", L"C:\\Out", L"/vLOGFILE=" + k260}, 3, ModeInvalid)
+            .Target(L"C:\\Out"),
+    };
+}
+
+class ParseCommandLineTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseCommandLineTest, FillsRecord) {
+    const ParseCase& c = GetParam();
+    std::vector<const wchar_t*> argv = {L"C:\\Pkg\\NicUpdate.exe"};
+    for (const std::wstring& arg : c.args) argv.push_back(arg.c_str());
+    argv.push_back(nullptr);
+
+    RunOptions options{};
+    EXPECT_EQ(ParseCommandLine(options, static_cast<int>(c.args.size() + 1), argv.data()), c.nResult);
+    EXPECT_EQ(options.nMode, c.nMode);
+    EXPECT_EQ(std::wstring(options.szTargetPath), c.target);
+    EXPECT_EQ(std::wstring(options.szDriverPath), c.driver);
+    EXPECT_EQ(std::wstring(options.szLogFile), c.log);
+    EXPECT_EQ(options.bForce, c.bForce);
+    EXPECT_EQ(options.bEnableAuxMac, c.bEnableAuxMac);
+}
+
+std::string CaseName(const ::testing::TestParamInfo<ParseCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Documented, ParseCommandLineTest, ::testing::ValuesIn(DocumentedCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Switches, ParseCommandLineTest, ::testing::ValuesIn(SwitchCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(KeywordText, ParseCommandLineTest, ::testing::ValuesIn(KeywordTextCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(ValueRule, ParseCommandLineTest, ::testing::ValuesIn(ValueRuleCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(FreshInstall, ParseCommandLineTest, ::testing::ValuesIn(FreshInstallCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Lengths, ParseCommandLineTest, ::testing::ValuesIn(LengthCases()), CaseName);
+
+// The record's defaults are the parser's own: a reused record loses an earlier run's flags.
+TEST(ParseCommandLineDefaults, ResetsModeAndFlagsButNotPaths) {
+    RunOptions options{};
+    options.nMode = ModeUsage;
+    options.bForce = true;
+    options.bEnableAuxMac = false;
+    options.szLogFile[0] = L'x';
+    const wchar_t* argv[] = {L"NicUpdate.exe", nullptr};
+    EXPECT_EQ(ParseCommandLine(options, 1, argv), 0);
+    EXPECT_EQ(options.nMode, ModeInstall);
+    EXPECT_FALSE(options.bForce);
+    EXPECT_TRUE(options.bEnableAuxMac);
+    EXPECT_EQ(std::wstring(options.szLogFile), L"x");
+}
+
+}  // namespace
