@@ -8,3 +8,17 @@ void EnsureTrailingBackslash(std::wstring& path);
 
 // The folder name of a search pattern ("C:\pkg\Windows\*.*" gives "Windows"), or empty.
 std::wstring LastFolderName(std::wstring pattern);
+
+// Equal when compared without regard to letter case.
+bool SamePathText(const std::wstring& first, const std::wstring& second);
+
+// True when target names folder itself or a path below it: it equals folder, or continues it
+// right after a backslash (letter case ignored). "C:\data2" does not lie inside "C:\data".
+bool LiesInside(const std::wstring& target, const std::wstring& folder);
+
+// True when path contains ".\" and is therefore taken relative to the program's folder.
+bool IsModuleRelative(const std::wstring& path);
+
+// moduleFolder (drive and folder, ending in "\") followed by path without its leading "." and
+// "\" characters: ".\logs\a.txt" and "..\logs\a.txt" both give moduleFolder + "logs\a.txt".
+std::wstring JoinModuleRelative(const std::wstring& moduleFolder, const std::wstring& path);

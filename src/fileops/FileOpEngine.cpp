@@ -1,0 +1,180 @@
+#include "fileops/FileOpEngine.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+#include "fileops/FExeption.h"
+#include "fileops/FolderListing.h"
+#include "fileops/PathKind.h"
+#include "fileops/PathText.h"
+#include "fileops/QuietInvalidParameter.h"
+
+namespace {
+constexpr int kNoNestLimit = -1;
+
+// Reads the thread's last error before the allocation of the exception can change it.
+CFExeption* LastSystemError() {
+    const DWORD dwError = GetLastError();
+    return new CFExeption(static_cast<std::uint32_t>(dwError));
+}
+}  // namespace
+
+CFileOpEngine::CFileOpEngine(bool bUnattended)
+    : m_strLastError(L"No error"),
+      m_dwLastError(0),
+      m_bKeptItems(false),
+      m_nNestBudget(kNoNestLimit),
+      m_bUnattended(bUnattended) {}
+
+bool CFileOpEngine::Copy(std::wstring source, std::wstring target) {
+    if (IsCopyOntoParent(source, target)) return true;
+    bool bResult = true;
+    try {
+        CopyAny(source, target);
+    } catch (CFExeption* pCaught) {
+        std::unique_ptr<CFExeption> failure(pCaught);
+        m_strLastError = failure->GetText();
+        m_dwLastError = failure->GetCode();
+        bResult = false;
+    }
+    m_nNestBudget = kNoNestLimit;
+    return bResult;
+}
+
+bool CFileOpEngine::Delete(std::wstring path) {
+    try {
+        RemoveAny(path);
+    } catch (CFExeption* pCaught) {
+        std::unique_ptr<CFExeption> failure(pCaught);
+        m_strLastError = failure->GetText();
+        m_dwLastError = failure->GetCode();
+        // Code 0 is the user's Cancel at the read-only question: the delete was stopped, not failed.
+        return m_dwLastError == 0;
+    }
+    return true;
+}
+
+bool CFileOpEngine::Rename(std::wstring source, std::wstring target) {
+    if (MoveFileW(source.c_str(), target.c_str())) return true;
+    std::unique_ptr<CFExeption> failure(LastSystemError());
+    m_strLastError = failure->GetText();
+    m_dwLastError = failure->GetCode();
+    return false;
+}
+
+bool CFileOpEngine::IsCopyOntoParent(const std::wstring& source, const std::wstring& target) const {
+    if (ProbePath(source) != PathIsFolder) return false;
+    const std::size_t lastSlash = source.rfind(L'\\');
+    if (lastSlash == std::wstring::npos) return false;
+    return SamePathText(source.substr(0, lastSlash), target);
+}
+
+void CFileOpEngine::NoteNesting(const std::wstring& source, const std::wstring& target) {
+    // A target inside the source would list its own copies; the budget stops the descent.
+    if (!LiesInside(target, source)) return;
+    const auto nSourceDepth = std::count(source.begin(), source.end(), L'\\');
+    const auto nTargetDepth = std::count(target.begin(), target.end(), L'\\');
+    if (nTargetDepth >= nSourceDepth) m_nNestBudget = static_cast<int>(nTargetDepth - nSourceDepth);
+}
+
+void CFileOpEngine::CopyAny(std::wstring source, std::wstring target) {
+    NoteNesting(source, target);
+    if (ProbePath(source) == PathMissing) throw new CFExeption(source + L" not found");
+    if (ProbePath(target) == PathMissing) throw new CFExeption(target + L" not found");
+    if (ProbePath(source) == PathIsFolder && ProbePath(target) == PathIsFile)
+        throw new CFExeption(std::wstring(L"Wrong operation"));
+
+    if (ProbePath(source) == PathIsFolder && ProbePath(target) == PathIsFolder) {
+        const std::wstring strNotFound = source + L" not found";
+        EnsureTrailingBackslash(source);
+        EnsureTrailingBackslash(target);
+        source += L"*.*";
+        {
+            CFolderListing listing;
+            if (!listing.Begin(source)) throw new CFExeption(strNotFound);
+            if (!listing.Advance()) throw new CFExeption(strNotFound);
+            const std::wstring strFolderName = LastFolderName(source);
+            if (!strFolderName.empty()) {
+                target += strFolderName;
+                EnsureTrailingBackslash(target);
+                if (!CreateDirectoryW(target.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+                    throw LastSystemError();
+            }
+        }
+        CopyFolderContents(source, target);
+    }
+
+    if (ProbePath(source) == PathIsFile && ProbePath(target) == PathIsFile) CopySingleFile(source, target);
+
+    if (ProbePath(source) == PathIsFile && ProbePath(target) == PathIsFolder) {
+        EnsureTrailingBackslash(target);
+        wchar_t szDrive[MAX_PATH] = {};
+        wchar_t szFolder[MAX_PATH] = {};
+        wchar_t szBaseName[MAX_PATH] = {};
+        wchar_t szExtension[MAX_PATH] = {};
+        errno_t nSplit = 0;
+        {
+            CQuietInvalidParameter quiet;
+            nSplit = _wsplitpath_s(source.c_str(), szDrive, MAX_PATH, szFolder, MAX_PATH, szBaseName, MAX_PATH,
+                                   szExtension, MAX_PATH);
+        }
+        // A part that does not fit the buffers would leave the target without the file's name.
+        if (nSplit != 0) throw new CFExeption(std::uint32_t{ERROR_FILENAME_EXCED_RANGE});
+        target += szBaseName;
+        target += szExtension;
+        CopySingleFile(source, target);
+    }
+}
+
+void CFileOpEngine::CopyFolderContents(const std::wstring& pattern, const std::wstring& target) {
+    CFolderListing listing;
+    if (!listing.Begin(pattern)) return;
+    for (bool bMore = true; bMore;) {
+        bMore = listing.Advance();
+        if (listing.IsDots()) continue;
+        if (!listing.IsFolder()) {
+            CopySingleFile(listing.FullPath(), target + listing.Name());
+            continue;
+        }
+        if (m_nNestBudget == 0) continue;
+        const std::wstring subPattern = listing.FullPath() + L"\\*.*";
+        const std::wstring subTarget = target + listing.Name() + L"\\";
+        if (ProbePath(subTarget) == PathMissing && !CreateDirectoryW(subTarget.c_str(), nullptr))
+            throw LastSystemError();
+        if (m_nNestBudget > 0) --m_nNestBudget;
+        CopyFolderContents(subPattern, subTarget);
+    }
+}
+
+void CFileOpEngine::CopySingleFile(const std::wstring& source, const std::wstring& target) {
+    if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) throw LastSystemError();
+}
+
+void CFileOpEngine::RemoveAny(const std::wstring& path) {
+    if (ProbePath(path) == PathIsFile) {
+        if (!ConfirmReadOnlyDelete(path)) {
+            m_bKeptItems = true;
+            return;
+        }
+        if (!DeleteFileW(path.c_str())) throw LastSystemError();
+        return;
+    }
+
+    std::wstring pattern = path;
+    EnsureTrailingBackslash(pattern);
+    pattern += L"*.*";
+    {
+        CFolderListing listing;
+        if (listing.Begin(pattern)) {
+            for (bool bMore = true; bMore;) {
+                bMore = listing.Advance();
+                if (!listing.IsDots()) RemoveAny(listing.FullPath());
+            }
+        }
+    }
+    // Once a kept file has left a folder non-empty, folder removals no longer count as failures.
+    if (!RemoveDirectoryW(path.c_str()) && !m_bKeptItems) throw LastSystemError();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "fileops/ScopedHandle.h"
+
+// A listing over a search pattern that reads one entry ahead, so that each advance can tell
+// whether yet another entry follows the one it makes current. Closed when it goes out of scope.
+class CFolderListing {
+public:
+    CFolderListing() = default;
+    CFolderListing(const CFolderListing&) = delete;
+    CFolderListing& operator=(const CFolderListing&) = delete;
+
+    // False when nothing matches or the pattern has MAX_PATH characters or more.
+    bool Begin(const std::wstring& pattern);
+    // Makes the next entry current; true when yet another entry follows it. Only after Begin
+    // succeeded, and only while the previous advance returned true.
+    bool Advance();
+
+    std::wstring Name() const { return m_current.cFileName; }
+    // The pattern's folder, a backslash and the entry's name.
+    std::wstring FullPath() const { return m_folderPrefix + m_current.cFileName; }
+    bool IsFolder() const { return (m_current.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+    bool IsDots() const;
+
+private:
+    FindHandle m_find;
+    std::wstring m_folderPrefix;  // the pattern up to and including its last backslash
+    WIN32_FIND_DATAW m_current = {};
+    WIN32_FIND_DATAW m_next = {};
+};

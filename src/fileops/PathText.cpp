@@ -1,0 +1,48 @@
+#include "fileops/PathText.h"
+
+#include <cwctype>
+
+void EnsureTrailingBackslash(std::wstring& path) {
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+}
+
+std::wstring LastFolderName(std::wstring pattern) {
+    std::size_t lastSlash = pattern.rfind(L'\\');
+    if (lastSlash != std::wstring::npos) pattern.erase(lastSlash);
+    std::size_t folderSlash = pattern.rfind(L'\\');
+    if (folderSlash == std::wstring::npos) return std::wstring();
+    return pattern.substr(folderSlash + 1);
+}
+
+namespace {
+bool SameLetter(wchar_t first, wchar_t second) {
+    return std::towupper(static_cast<std::wint_t>(first)) == std::towupper(static_cast<std::wint_t>(second));
+}
+
+bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (!SameLetter(text[i], prefix[i])) return false;
+    return true;
+}
+}  // namespace
+
+bool SamePathText(const std::wstring& first, const std::wstring& second) {
+    return first.size() == second.size() && StartsWithNoCase(first, second);
+}
+
+bool LiesInside(const std::wstring& target, const std::wstring& folder) {
+    // "C:\data\" and "C:\data" name the same folder; the boundary test needs the bare name.
+    std::size_t end = folder.find_last_not_of(L'\\');
+    if (end == std::wstring::npos) return false;
+    const std::wstring bare = folder.substr(0, end + 1);
+    if (!StartsWithNoCase(target, bare)) return false;
+    return target.size() == bare.size() || target[bare.size()] == L'\\';
+}
+
+bool IsModuleRelative(const std::wstring& path) { return path.find(L".\\") != std::wstring::npos; }
+
+std::wstring JoinModuleRelative(const std::wstring& moduleFolder, const std::wstring& path) {
+    std::size_t start = path.find_first_not_of(L".\\");
+    return moduleFolder + (start == std::wstring::npos ? std::wstring() : path.substr(start));
+}
