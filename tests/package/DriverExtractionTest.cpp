@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "package/DriverExtraction.h"
+#include "run/ResultCodes.h"
+#include "StagedPackage.h"
+
+namespace {
+
+struct ExtractedFolder {
+    const wchar_t* pszFinal;
+    const wchar_t* pszUsbSource;
+    const wchar_t* pszNicSource;
+};
+
+// The eight folders an extraction yields and the staged folder each one copies.
+const ExtractedFolder kExtracted[] = {
+    {L"Windows7-x86", L"Windows\\WIN7\\32", L"Windows\\WIN7\\NDIS6\\32"},
+    {L"Windows7-x64", L"Windows\\WIN7\\64", L"Windows\\WIN7\\NDIS6\\64"},
+    {L"Windows8-x86", L"Windows\\WIN8\\32", L"Windows\\WIN8\\NDIS6\\32"},
+    {L"Windows8-x64", L"Windows\\WIN8\\64", L"Windows\\WIN8\\NDIS6\\64"},
+    {L"Windows8.1-x86", L"Windows\\WIN8\\32", L"Windows\\WIN8\\NDIS6\\32"},
+    {L"Windows8.1-x64", L"Windows\\WIN8\\64", L"Windows\\WIN8\\NDIS6\\64"},
+    {L"Windows10-x86", L"Windows\\WIN10\\32", L"Windows\\WIN10\\NDIS6\\32"},
+    {L"Windows10-x64", L"Windows\\WIN10\\64", L"Windows\\WIN10\\NDIS6\\64"},
+};
+
+// The folders directly below folder, sorted, each ending in "\".
+std::vector<std::wstring> TopFolders(const std::wstring& folder) {
+    std::vector<std::wstring> out;
+    for (const std::wstring& entry : ListTree(folder))
+        if (entry.back() == L'\\' && entry.find(L'\\') == entry.size() - 1) out.push_back(entry);
+    return out;
+}
+
+std::vector<std::wstring> ExpectedFinalFolders() {
+    std::vector<std::wstring> out;
+    for (const ExtractedFolder& folder : kExtracted) out.push_back(std::wstring(folder.pszFinal) + L"\\");
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class ExtractDriversFamily : public StagedPackageTest<::testing::TestWithParam<bool>> {};
+
+}  // namespace
+
+TEST_P(ExtractDriversFamily, YieldsTheEightFoldersEachACopyOfItsDriverFolder) {
+    const bool bUsbPackage = GetParam();
+    PackageSpec spec;
+    spec.bUsbPackage = bUsbPackage;
+    StagePackage(spec);
+    const std::wstring extraction = m_temp / L"out\\production";
+
+    ASSERT_EQ(ExtractDrivers(m_staging, extraction, bUsbPackage, m_engine), kResultOk);
+
+    // Exactly the final names: no intermediate "32" or "64" is left behind.
+    EXPECT_EQ(TopFolders(extraction), ExpectedFinalFolders());
+    for (const ExtractedFolder& folder : kExtracted) {
+        const std::wstring source = Staged(bUsbPackage ? folder.pszUsbSource : folder.pszNicSource);
+        const std::wstring copy = extraction + L"\\" + folder.pszFinal;
+        EXPECT_EQ(ListTree(copy), ListTree(source)) << Narrow(folder.pszFinal);
+        EXPECT_EQ(TreeDigest(copy), TreeDigest(source)) << Narrow(folder.pszFinal);
+        EXPECT_TRUE(IsFolder(copy + L"\\Tools")) << Narrow(folder.pszFinal);
+    }
+    EXPECT_EQ(TreeDigest(extraction + L"\\Windows8.1-x86"), TreeDigest(extraction + L"\\Windows8-x86"));
+    EXPECT_EQ(TreeDigest(extraction + L"\\Windows8.1-x64"), TreeDigest(extraction + L"\\Windows8-x64"));
+    // The fixture's folders differ, so a row that read the wrong folder shows.
+    EXPECT_NE(TreeDigest(extraction + L"\\Windows7-x86"), TreeDigest(extraction + L"\\Windows7-x64"));
+    EXPECT_NE(TreeDigest(extraction + L"\\Windows7-x86"), TreeDigest(extraction + L"\\Windows10-x86"));
+}
+
+TEST_P(ExtractDriversFamily, PackageWithoutDriverFoldersLeavesAnEmptyFolder) {
+    const bool bUsbPackage = GetParam();
+    PackageSpec spec;
+    spec.bUsbPackage = bUsbPackage;
+    spec.bDriverFolders = false;
+    StagePackage(spec);
+    const std::wstring extraction = m_temp / L"out\\production";
+
+    EXPECT_EQ(ExtractDrivers(m_staging, extraction, bUsbPackage, m_engine), kResultOk);
+
+    EXPECT_TRUE(IsFolder(extraction));
+    EXPECT_TRUE(ListTree(extraction).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, ExtractDriversFamily, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "UsbFamily" : "NicFamily";
+                         });
+
+TEST_F(StagedPackage, ExtractionRebuildsOnlyTheProductionFolder) {
+    StagePackage(PackageSpec{});
+    const std::wstring given = m_temp / L"out";
+    WriteBytes(given + L"\\keep.txt", "kept");
+    WriteBytes(given + L"\\production\\stale.txt", "stale");
+    WriteBytes(given + L"\\production\\Windows7-x86\\old.sys", "old driver");
+
+    ASSERT_EQ(ExtractDrivers(m_staging, given + L"\\production", true, m_engine), kResultOk);
+
+    EXPECT_EQ(ReadBytes(given + L"\\keep.txt"), "kept");
+    EXPECT_FALSE(PathExists(given + L"\\production\\stale.txt"));
+    EXPECT_FALSE(PathExists(given + L"\\production\\Windows7-x86\\old.sys"));
+    EXPECT_EQ(TopFolders(given + L"\\production"), ExpectedFinalFolders());
+    EXPECT_EQ(TopFolders(given), std::vector<std::wstring>{L"production\\"});
+}
+
+TEST_F(StagedPackage, ExtractionPathNamingAFileReplacesTheFile) {
+    StagePackage(PackageSpec{});
+    const std::wstring extraction = m_temp / L"production";
+    WriteBytes(extraction, "a file in the way");
+
+    ASSERT_EQ(ExtractDrivers(m_staging, extraction, true, m_engine), kResultOk);
+
+    EXPECT_EQ(TopFolders(extraction), ExpectedFinalFolders());
+}
+
+TEST_F(StagedPackage, UncreatableExtractionFolderGives8) {
+    StagePackage(PackageSpec{});
+    WriteBytes(m_temp / L"blocker", "a file where a folder should be");
+
+    EXPECT_EQ(ExtractDrivers(m_staging, m_temp / L"blocker\\production", true, m_engine),
+              kResultCannotCreateFolder);
+
+    EXPECT_EQ(ReadBytes(m_temp / L"blocker"), "a file where a folder should be");
+}
+
+// Extraction takes the INF files as the package names them: no AUX MAC choice is made here.
+TEST_F(StagedPackage, ExtractionKeepsThePackagesInfNames) {
+    PackageSpec spec;
+    spec.infState = InfPairState::AuxMacActive;
+    StagePackage(spec);
+    const std::wstring extraction = m_temp / L"production";
+
+    ASSERT_EQ(ExtractDrivers(m_staging, extraction, true, m_engine), kResultOk);
+
+    for (const wchar_t* pszFinal : {L"Windows8-x64", L"Windows8.1-x64"}) {
+        const std::wstring folder = extraction + L"\\" + pszFinal;
+        EXPECT_TRUE(PathExists(folder + L"\\kvux64w8m.INF")) << Narrow(pszFinal);
+        EXPECT_TRUE(PathExists(folder + L"\\kvux64w8_")) << Narrow(pszFinal);
+        EXPECT_FALSE(PathExists(folder + L"\\kvux64w8.INF")) << Narrow(pszFinal);
+    }
+}
