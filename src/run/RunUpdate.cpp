@@ -1,22 +1,98 @@
 #include "run/RunUpdate.h"
 
 #include <cstdio>
+#include <cwchar>
 #include <memory>
 #include <new>
+#include <string>
 
+#include "fileops/FileOpEngine.h"
 #include "invocation/CommandLine.h"
+#include "invocation/PackageProfile.h"
+#include "invocation/UsagePage.h"
+#include "package/AuxMacInf.h"
+#include "package/DriverExtraction.h"
+#include "package/InstallControl.h"
+#include "package/PackageCopy.h"
+#include "run/InstallerLaunch.h"
 #include "run/ResultCodes.h"
+#include "run/ResultLog.h"
+#include "run/StagingFolder.h"
+
+namespace {
+
+// "/s" anywhere on the command line means nobody is there to answer a question.
+bool IsUnattendedRun(int argc, wchar_t* argv[]) {
+    for (int i = 1; i < argc; ++i)
+        if (argv[i] != nullptr && (argv[i][0] == L'/') && (argv[i][1] == L's' || argv[i][1] == L'S') &&
+            argv[i][2] == L'\0')
+            return true;
+    return false;
+}
+
+// Stages the package, then extracts the drivers or runs the installer, then writes the
+// result log. The staging folder is removed only when everything succeeded.
+int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const RunPlatform& platform) {
+    std::wstring stagingFolder;
+    if (!GetStagingFolderPath(stagingFolder)) return kResultCannotCreateFolder;
+    const bool bInstall = options.nMode != ModeExtractDrivers;
+    wchar_t szCommandLine[kMaxPathChars] = {};
+    if (bInstall && !BuildInstallerCommandLine(stagingFolder, options.nMode == ModeSilentInstall, szCommandLine,
+                                               kMaxPathChars))
+        return kResultCannotCreateFolder;
+    std::wmemcpy(options.szTargetPath, stagingFolder.c_str(), stagingFolder.size() + 1);
+
+    CFileOpEngine engine(bUnattended);
+    engine.Delete(stagingFolder);
+    int nRetCode = CopyPackage(stagingFolder);
+    if (nRetCode != kResultOk) return nRetCode;
+
+    if (bInstall) {
+        if (bUsbPackage) SelectAuxMacInf(stagingFolder, options.bEnableAuxMac, engine);
+        SelectInstallControl(stagingFolder, bUsbPackage, options.bForce, engine);
+        platform.pfnLaunchAndWait(szCommandLine);
+    } else {
+        nRetCode = ExtractDrivers(stagingFolder, options.szDriverPath, bUsbPackage, engine);
+        if (nRetCode != kResultOk) return nRetCode;
+    }
+
+    FileHandle hLog;
+    nRetCode = PrepareResultLog(hLog, options, engine, bUsbPackage);
+    if (nRetCode != kResultOk) return nRetCode;
+    // A record that did not reach the log would leave the caller without the sign of success.
+    if (!AppendLogRecord(std::move(hLog), nRetCode)) return kResultCannotCreateLog;
+    engine.Delete(stagingFolder);
+    return kResultOk;
+}
+
+}  // namespace
 
 int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
     int nRetCode = kResultOk;
     if (!platform.pfnIsAdminMember()) return kExitFailure;
+    // There is no application framework to start, so its start-up cannot fail.
 
     std::unique_ptr<RunOptions> pOptions(new (std::nothrow) RunOptions());
     if (!pOptions) {
         std::wprintf(L"\n Run Out Of Resources\n");
-        return kExitFailure;
+        std::fflush(stdout);
+        nRetCode = kResultOutOfResources;
+    } else {
+        const bool bUsbPackage = ReadPackageProfile();
+        nRetCode = ParseCommandLine(*pOptions, argc, argv);
+        if (nRetCode == kResultOk) {
+            switch (pOptions->nMode) {
+            case ModeUsage:
+                ShowUsage(platform.pfnMessageBox);
+                break;
+            case ModeExtractAll:
+                nRetCode = CopyPackage(pOptions->szTargetPath);
+                break;
+            default:
+                nRetCode = RunStaged(*pOptions, bUsbPackage, IsUnattendedRun(argc, argv), platform);
+                break;
+            }
+        }
     }
-    nRetCode = ParseCommandLine(*pOptions, argc, argv);
-    if (nRetCode == kResultOk) nRetCode = -1;  // the modes' work is not built yet
-    return nRetCode == kResultOk ? 0 : kExitFailure;
+    return nRetCode == kResultOk ? kResultOk : kExitFailure;
 }

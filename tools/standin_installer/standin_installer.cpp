@@ -1,1 +1,120 @@
-int wmain() { return 0; }
+// Stand-in for the package's driver installer, for tests and the demo. Placed as
+// Windows\Setup.exe of a package, it records what it was given and what it sees, writes the
+// family's InstallLog.txt and exits with a chosen code.
+//
+// It reads standin.cfg beside itself (key=value lines, all optional):
+//   exit=N        its exit code (default 0)
+//   record=PATH   where to write the record of what it saw (default: nowhere)
+//   log=TEXT      InstallLog.txt holds TEXT and a line break; "log=" alone writes no install log
+//   wait=MS       sleeps before it ends
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "fileops/FolderChain.h"
+#include "fileops/ScopedHandle.h"
+#include "invocation/PackageProfile.h"
+#include "package/PackageLayout.h"
+
+namespace {
+
+std::string ReadFileBytes(const std::wstring& path, bool& bFound) {
+    std::string bytes;
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    bFound = file.IsValid();
+    char buffer[4096];
+    DWORD got = 0;
+    while (file && ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file) WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int cb = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(cb, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], cb, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int cch = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(cch, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], cch);
+    return out;
+}
+
+std::map<std::string, std::string> ReadConfig(const std::wstring& path, std::map<std::string, bool>& present) {
+    std::map<std::string, std::string> config;
+    bool bFound = false;
+    std::string text = ReadFileBytes(path, bFound);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::size_t eq = line.find('=');
+        if (eq != std::string::npos) {
+            config[line.substr(0, eq)] = line.substr(eq + 1);
+            present[line.substr(0, eq)] = true;
+        }
+        start = end + 1;
+    }
+    return config;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+int wmain() {
+    wchar_t szModule[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, szModule, MAX_PATH);
+    std::wstring ownFolder = szModule;
+    ownFolder.erase(ownFolder.rfind(L'\\'));                        // ...\Windows
+    std::wstring root = ownFolder.substr(0, ownFolder.rfind(L'\\'));  // the staged package root
+
+    std::map<std::string, bool> present;
+    std::map<std::string, std::string> config = ReadConfig(ownFolder + L"\\standin.cfg", present);
+    bool bFound = false;
+    const bool bUsbPackage = ProfileNamesUsb(ReadFileBytes(ownFolder + L"\\" + kProfileFile, bFound));
+
+    std::string record;
+    record += "commandline=" + Utf8(GetCommandLineW()) + "\r\n";
+    wchar_t szCurrent[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, szCurrent);
+    record += "cwd=" + Utf8(szCurrent) + "\r\n";
+    record += std::string("family=") + (bUsbPackage ? "usb" : "nic") + "\r\n";
+    for (const InfPairFolder& folder : kInfPairFolders) {
+        std::wstring path = InfPairFolderPath(root, folder);
+        std::wstring names[] = {std::wstring(folder.pszBaseName) + kActiveInfSuffix,
+                                std::wstring(folder.pszBaseName) + kInactiveInfSuffix,
+                                AuxMacInfName(folder) + kActiveInfSuffix, AuxMacInfName(folder) + kInactiveInfSuffix};
+        std::string seen;
+        for (const std::wstring& name : names)
+            if (Exists(path + name)) seen += (seen.empty() ? "" : ",") + Utf8(name);
+        record += "inf." + Utf8(folder.pszOsKey) + "\\" + Utf8(folder.pszArch) + "=" + seen + "\r\n";
+    }
+    std::string control = ReadFileBytes(InstallControlPath(root, bUsbPackage, InstallControlFor(bUsbPackage).pszControlFile), bFound);
+    record += "instctrl=" + (bFound ? control : std::string("MISSING")) + "\r\n";
+    if (present["record"]) WriteFileBytes(Wide(config["record"]), record);
+
+    std::string logText = present["log"] ? config["log"] : std::string("stand-in driver install log");
+    if (!logText.empty()) {
+        logText += "\r\n";
+        std::wstring logPath = DriverInstallLogFolder(bUsbPackage, true) + kDriverInstallLogFile;
+        std::wstring chain = logPath;
+        CreateFolderChain(chain, true);
+        WriteFileBytes(logPath, logText);
+    }
+    if (present["wait"]) Sleep(static_cast<DWORD>(std::stoul(config["wait"])));
+    return present["exit"] ? std::stoi(config["exit"]) : 0;
+}

@@ -1,0 +1,23 @@
+#include "run/StagingFolder.h"
+
+#include <windows.h>
+
+#include "invocation/RunOptions.h"
+#include "package/PackageLayout.h"
+
+std::wstring JoinStagingFolderPath(const std::wstring& tempFolder) {
+    // An empty temporary folder would put the staging folder, and its deletion, in the
+    // current folder.
+    if (tempFolder.empty()) return std::wstring();
+    std::wstring path = tempFolder + kStagingFolderName;
+    if (path.size() + 1 > kMaxPathChars) return std::wstring();
+    return path;
+}
+
+bool GetStagingFolderPath(std::wstring& stagingFolder) {
+    wchar_t szTemp[kMaxPathChars] = {};
+    DWORD cch = GetTempPathW(kMaxPathChars, szTemp);
+    if (cch == 0 || cch >= kMaxPathChars) return false;
+    stagingFolder = JoinStagingFolderPath(std::wstring(szTemp, cch));
+    return !stagingFolder.empty();
+}

@@ -1,0 +1,124 @@
+// Extraction, package copy, usage page and rejected command lines of the real program.
+#include <gtest/gtest.h>
+
+#include "ProgramFixture.h"
+#include "invocation/UsagePage.h"
+#include "package/PackageLayout.h"
+#include "support/FileUtil.h"
+#include "support/MessageBoxAnswerer.h"
+
+namespace {
+
+class OtherModes : public ProgramTest {};
+
+TEST_F(OtherModes, DriverExtractionLaysOutEightFoldersWithoutStartingTheInstaller) {
+    MakePackage();
+    const std::string before = TreeDigest(Root());
+    const std::wstring drivers = m_folder / L"Drivers";
+    const std::wstring log = m_folder / L"extract.log";
+    WriteBytes(DriverLog(true), "log of an earlier installation\r\n");
+
+    ProgramOutcome outcome = Run(L"/s \"/vEXTRACTDRIVERS=" + drivers + L" LOGFILE=" + log + L"\"");
+
+    EXPECT_EQ(outcome.dwExitCode, 0u);
+    EXPECT_FALSE(InstallerRan());
+    std::wstring production = drivers + L"\\production";
+    for (const OsDriverRow& row : kOsDriverRows) {
+        EXPECT_TRUE(IsFolder(production + row.pszFinal)) << Narrow(row.pszFinal);
+        EXPECT_EQ(TreeDigest(production + row.pszFinal), TreeDigest(Root() + L"\\Windows" + row.pszUsbSource))
+            << Narrow(row.pszFinal);
+    }
+    for (const std::wstring& entry : ListTree(production)) {
+        std::size_t slash = entry.find(L'\\');
+        bool bKnown = false;
+        for (const OsDriverRow& row : kOsDriverRows) bKnown |= entry.substr(0, slash) == std::wstring(row.pszFinal + 1);
+        EXPECT_TRUE(bKnown) << "unexpected entry " << Narrow(entry);
+    }
+    EXPECT_EQ(ReadBytes(log), std::string("log of an earlier installation\r\n") + kLogRecord);
+    EXPECT_FALSE(PathExists(Staging()));
+    EXPECT_EQ(TreeDigest(Root()), before);
+}
+
+TEST_F(OtherModes, ExtractAllCopiesThePackageWithoutStagingOrLog) {
+    MakePackage();
+    const std::wstring out = m_folder / L"Out";
+    const std::wstring log = m_folder / L"never.log";
+
+    ProgramOutcome outcome = Run(L"/extract_all \"" + out + L"\" \"/vLOGFILE=" + log + L"\"");
+
+    // The keyword argument after /extract_all is a stand-alone one: it sets the log path only.
+    EXPECT_EQ(outcome.dwExitCode, 0u);
+    EXPECT_EQ(TreeDigest(out + L"\\Windows"), TreeDigest(Root() + L"\\Windows"));
+    EXPECT_EQ(TreeDigest(out + L"\\Others"), TreeDigest(Root() + L"\\Others"));
+    EXPECT_FALSE(PathExists(Staging()));
+    EXPECT_FALSE(PathExists(log));
+    EXPECT_FALSE(InstallerRan());
+}
+
+TEST_F(OtherModes, ExtractAllRelativeTargetLandsBesideTheProgram) {
+    MakePackage();
+    const std::wstring elsewhere = m_folder / L"elsewhere";
+    MakeFolders(elsewhere);
+
+    EXPECT_EQ(Run(L"/extract_all .\\copy", elsewhere).dwExitCode, 0u);
+    EXPECT_TRUE(IsFolder(Root() + L"\\copy\\Windows"));
+    EXPECT_TRUE(ListTree(elsewhere).empty());
+}
+
+TEST_F(OtherModes, ExtractAllOntoAnUncreatableFolderFails) {
+    MakePackage();
+    WriteBytes(m_folder / L"file", "a file where a folder should be");
+
+    EXPECT_EQ(Run(L"/extract_all \"" + (m_folder / L"file\\sub") + L"\"").dwExitCode, 1603u);
+}
+
+TEST_F(OtherModes, UsagePageGoesToStandardOutputThenToABox) {
+    MakePackage();
+    MessageBoxAnswerer answerer({MessageBoxAnswerer::Answer::Cancel}, L"QVP tool help page");
+
+    ProgramOutcome outcome = Run(L"/?");
+
+    EXPECT_EQ(outcome.dwExitCode, 0u);
+    ASSERT_TRUE(answerer.WaitAllAnswered(1000));
+    std::wstring page = UsageText();
+    EXPECT_EQ(answerer.Texts().front(), page);
+    // The C runtime's text mode ends each line of standard output with CR LF.
+    std::string expected;
+    for (wchar_t ch : page) {
+        if (ch == L'\n') expected += '\r';
+        expected += static_cast<char>(ch);
+    }
+    EXPECT_EQ(outcome.stdoutBytes, expected);
+    EXPECT_FALSE(PathExists(Staging()));
+    EXPECT_FALSE(InstallerRan());
+}
+
+struct RejectedCase {
+    const char* name;
+    std::wstring arguments;
+};
+
+class RejectedCommandLine : public ProgramTest, public ::testing::WithParamInterface<RejectedCase> {};
+
+TEST_P(RejectedCommandLine, EndsWith1603AndTouchesNothing) {
+    MakePackage();
+    const std::string before = TreeDigest(m_folder.Path());
+    MessageBoxAnswerer noBox({}, L"QVP tool help page");
+
+    ProgramOutcome outcome = Run(GetParam().arguments);
+
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_EQ(outcome.stdoutBytes, "");
+    EXPECT_EQ(TreeDigest(m_folder.Path()), before);
+    EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RejectedCommandLine,
+    ::testing::Values(RejectedCase{"UsageTwice", L"/? /h"}, RejectedCase{"ExtractAllWithoutFolder", L"/extract_all"},
+                      RejectedCase{"DriverFolderWithoutBlank", L"/s /vEXTRACTDRIVERS=C:\\Drv"},
+                      RejectedCase{"SilentAfterKeywordMode", L"\"/vEXTRACTDRIVERS=C:\\Drv \" /s"},
+                      RejectedCase{"LogPathTooLong", L"/s /vLOGFILE=C:\\" + std::wstring(300, L'x')}),
+    [](const ::testing::TestParamInfo<RejectedCase>& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,68 @@
+#include "ProgramFixture.h"
+
+#include <windows.h>
+
+#include "package/PackageLayout.h"
+#include "support/FileUtil.h"
+
+const char kLogRecord[] = "==QVP log file==\r\nnRetCode=0\r\n";
+const char kStandinLogText[] = "stand-in driver install log\r\n";
+
+std::wstring ProgramTest::DriverLog(bool bUsbPackage) const {
+    return DriverInstallLogFolder(bUsbPackage, true) + kDriverInstallLogFile;
+}
+
+void ProgramTest::SetUp() {
+    MakeFolders(Temp());
+    RemoveTree(DriverLog(true));
+    RemoveTree(DriverLog(false));
+}
+
+void ProgramTest::TearDown() {
+    RemoveTree(DriverLog(true));
+    RemoveTree(DriverLog(false));
+}
+
+void ProgramTest::MakePackage(PackageSpec spec) {
+    spec.strSetupExe = BuiltToolPath(L"standin_installer.exe");
+    m_bUsbPackage = spec.bUsbPackage;
+    WritePackage(Root(), spec);
+    InstallProgramInto(Root());
+    ConfigureInstaller("");
+}
+
+void ProgramTest::ConfigureInstaller(const std::string& lines) {
+    std::string config = "record=" + Narrow(m_folder / L"installer-record.txt") + "\r\n" + lines;
+    std::wstring path = Root() + L"\\Windows\\standin.cfg";
+    if (PathExists(path)) SetReadOnly(path, false);
+    WriteBytes(path, config);
+}
+
+ProgramOutcome ProgramTest::Run(const std::wstring& arguments, const std::wstring& currentFolder) {
+    return RunProgram(Program(), arguments, Temp(), currentFolder.empty() ? m_folder.Path() : currentFolder);
+}
+
+bool ProgramTest::InstallerRan() const { return PathExists(m_folder / L"installer-record.txt"); }
+
+std::map<std::string, std::string> ProgramTest::InstallerRecord() const {
+    std::map<std::string, std::string> record;
+    if (!InstallerRan()) return record;
+    std::string text = ReadBytes(m_folder / L"installer-record.txt");
+    // instctrl= is the last entry and holds the install-control file's bytes as they are.
+    std::size_t control = text.find("instctrl=");
+    std::string head = text.substr(0, control);
+    if (control != std::string::npos) {
+        std::string value = text.substr(control + 9);
+        if (value.size() >= 2) value.resize(value.size() - 2);
+        record["instctrl"] = value;
+    }
+    std::size_t start = 0;
+    while (start < head.size()) {
+        std::size_t end = head.find("\r\n", start);
+        std::string line = head.substr(start, end - start);
+        std::size_t eq = line.find('=');
+        if (eq != std::string::npos) record[line.substr(0, eq)] = line.substr(eq + 1);
+        start = end == std::string::npos ? head.size() : end + 2;
+    }
+    return record;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "package_fixture/PackageFixture.h"
+#include "support/ProgramRun.h"
+#include "support/TempFolder.h"
+
+// One test's world for running the real program: a package root with the program and the
+// stand-in installer, a temporary folder of its own passed as TEMP and TMP, and the driver
+// install log of the stand-in cleared before and after.
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes the package (the stand-in installer as Setup.exe) and copies the program in.
+    void MakePackage(PackageSpec spec = PackageSpec());
+    // Lines for standin.cfg in the package's Windows folder; "record=" is always added.
+    void ConfigureInstaller(const std::string& lines);
+    ProgramOutcome Run(const std::wstring& arguments, const std::wstring& currentFolder = L"");
+
+    // What the stand-in installer recorded, by key; empty when it did not run.
+    std::map<std::string, std::string> InstallerRecord() const;
+    bool InstallerRan() const;
+
+    std::wstring Root() const { return m_folder / L"pkg"; }
+    std::wstring Temp() const { return m_folder / L"temp"; }
+    std::wstring Staging() const { return Temp() + L"\\KVNIC_INST_TEMP"; }
+    std::wstring Program() const { return Root() + L"\\NicUpdate.exe"; }
+    std::wstring DriverLog(bool bUsbPackage) const;
+
+    TempFolder m_folder;
+    bool m_bUsbPackage = true;
+};
+
+// The 30 bytes that end every successful result log.
+extern const char kLogRecord[];
+// What the stand-in installer writes as its install log unless told otherwise.
+extern const char kStandinLogText[];

@@ -1,0 +1,146 @@
+// RunUpdate in-process, with stand-ins for the privilege check, the message box and the
+// installer launch.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "invocation/UsagePage.h"
+#include "run/ResultCodes.h"
+#include "run/RunUpdate.h"
+#include "run/StagingFolder.h"
+#include "support/FileUtil.h"
+#include "support/StdoutCapture.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+struct Seen {
+    int nBoxes = 0;
+    int nLaunches = 0;
+    std::wstring text, caption;
+    unsigned style = 0xFFFF;
+};
+Seen g_seen;
+
+bool Admin() { return true; }
+bool NotAdmin() { return false; }
+int RecordBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
+    ++g_seen.nBoxes;
+    g_seen.text = text;
+    g_seen.caption = caption;
+    g_seen.style = style;
+    return 1;  // OK
+}
+int RecordLaunch(wchar_t*) {
+    ++g_seen.nLaunches;
+    return 0;
+}
+
+class RunUpdateSeam : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_seen = Seen();
+        ASSERT_TRUE(GetStagingFolderPath(m_staging));
+        RemoveTree(m_staging);
+    }
+
+    int Run(const std::vector<std::wstring>& args, bool bAdmin) {
+        std::vector<std::wstring> storage = {L"NicUpdate.exe"};
+        storage.insert(storage.end(), args.begin(), args.end());
+        std::vector<wchar_t*> argv;
+        for (std::wstring& arg : storage) argv.push_back(&arg[0]);
+        argv.push_back(nullptr);
+        RunPlatform platform = {bAdmin ? &Admin : &NotAdmin, &RecordBox, &RecordLaunch};
+        StdoutCapture capture(m_folder / L"stdout.txt");
+        int nResult = RunUpdate(static_cast<int>(storage.size()), argv.data(), platform);
+        m_stdout = capture.Text();
+        return nResult;
+    }
+
+    TempFolder m_folder;
+    std::wstring m_staging;
+    std::string m_stdout;
+};
+
+struct GateCase {
+    const char* name;
+    std::vector<std::wstring> args;
+};
+
+class NonAdministrator : public RunUpdateSeam, public ::testing::WithParamInterface<GateCase> {};
+
+TEST_P(NonAdministrator, Gets1603WithNothingPrintedShownOrTouched) {
+    std::wstring out = m_folder / L"out";
+    std::vector<std::wstring> args = GetParam().args;
+    for (std::wstring& arg : args)
+        if (arg == L"<out>") arg = out;
+    EXPECT_EQ(Run(args, false), kExitFailure);
+    EXPECT_EQ(m_stdout, "");
+    EXPECT_EQ(g_seen.nBoxes, 0);
+    EXPECT_EQ(g_seen.nLaunches, 0);
+    EXPECT_FALSE(PathExists(out));
+    EXPECT_FALSE(PathExists(m_staging));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AnyArguments, NonAdministrator,
+    ::testing::Values(GateCase{"UsagePage", {L"/?"}}, GateCase{"NoArguments", {}},
+                      GateCase{"SilentInstall", {L"/s", L"/vFORCE=TRUE", L"LOGFILE=C:\\r.log"}},
+                      GateCase{"ExtractAll", {L"/extract_all", L"<out>"}}),
+    [](const ::testing::TestParamInfo<GateCase>& info) { return std::string(info.param.name); });
+
+class RejectedCommandLine : public RunUpdateSeam, public ::testing::WithParamInterface<GateCase> {};
+
+TEST_P(RejectedCommandLine, Gets1603BeforeAnythingIsTouched) {
+    EXPECT_EQ(Run(GetParam().args, true), kExitFailure);
+    EXPECT_EQ(m_stdout, "");
+    EXPECT_EQ(g_seen.nBoxes, 0);
+    EXPECT_EQ(g_seen.nLaunches, 0);
+    EXPECT_FALSE(PathExists(m_staging));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RejectedCommandLine,
+    ::testing::Values(GateCase{"TwoUsageSwitches", {L"/?", L"/h"}}, GateCase{"ExtractAllWithoutFolder", {L"/extract_all"}},
+                      GateCase{"DriverFolderWithoutBlank", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv"}},
+                      GateCase{"ForceWithoutValue", {L"/s", L"/vFORCE"}},
+                      GateCase{"SwitchAfterKeywordMode", {L"/vEXTRACTDRIVERS=C:\\Drv ", L"/s"}}),
+    [](const ::testing::TestParamInfo<GateCase>& info) { return std::string(info.param.name); });
+
+TEST_F(RunUpdateSeam, UsagePagePrintsThenShowsTheBoxAndSucceeds) {
+    EXPECT_EQ(Run({L"/?"}, true), 0);
+    EXPECT_EQ(g_seen.nBoxes, 1);
+    EXPECT_EQ(g_seen.caption, L"QVP tool help page");
+    EXPECT_EQ(g_seen.text, UsageText());
+    EXPECT_EQ(g_seen.style, 0u);
+    EXPECT_EQ(g_seen.nLaunches, 0);
+    EXPECT_FALSE(PathExists(m_staging));
+    EXPECT_NE(m_stdout.find("usage"), std::string::npos);
+}
+
+TEST_F(RunUpdateSeam, TemporaryFolderTooLongEndsBeforeAnyFileWork) {
+    // Wine's GetTempPathW gives 0 for a TEMP beyond MAX_PATH; this one fits MAX_PATH but leaves
+    // no room for the staging name.
+    std::wstring longTemp = m_folder.Path() + L"\\";
+    while (longTemp.size() < 250) longTemp += L"d";
+    longTemp += L"\\";
+    MakeFolders(longTemp);
+    wchar_t saved[32768] = {};
+    GetEnvironmentVariableW(L"TMP", saved, 32768);
+    wchar_t savedTemp[32768] = {};
+    GetEnvironmentVariableW(L"TEMP", savedTemp, 32768);
+    SetEnvironmentVariableW(L"TMP", longTemp.c_str());
+    SetEnvironmentVariableW(L"TEMP", longTemp.c_str());
+    int nResult = Run({L"/s", L"/vLOGFILE=" + (m_folder / L"log.txt")}, true);
+    SetEnvironmentVariableW(L"TMP", saved);
+    SetEnvironmentVariableW(L"TEMP", savedTemp);
+    EXPECT_EQ(nResult, kExitFailure);
+    EXPECT_EQ(g_seen.nLaunches, 0);
+    EXPECT_TRUE(ListTree(longTemp).empty()) << "nothing may be staged";
+    EXPECT_FALSE(PathExists(m_folder / L"LOG.TXT"));
+}
+
+}  // namespace
