@@ -7,5 +7,13 @@
 // anything else single-byte text.
 bool ProfileNamesUsb(const std::string& bytes);
 
+// The profile path for the program file at modulePath: its drive and folder, then
+// "Windows\setup.ini". False, with profilePath untouched, when that path would not fit 259
+// characters.
+bool ProfilePathFor(const std::wstring& modulePath, std::wstring& profilePath);
+
+// Reads the profile file at path; a file that cannot be opened or read gives false.
+bool ReadProfileFile(const std::wstring& path);
+
 // Reads Windows\setup.ini beside the program's own file; every failure gives false.
 bool ReadPackageProfile();

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+#include "invocation/UsagePage.h"
+#include "support/FileUtil.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+const wchar_t kPage[] =
+    L"usage\n"
+    L"/? :\n"
+    L"Display command line usage help.\n"
+    L"Syntax. packagename.exe /?\n"
+    L"/s :\n"
+    L"Execute the update package silently without user intervention.\n"
+    L"Syntax. packagename.exe /s\n"
+    L"/extract_all :\n"
+    L"Extract all of the contents of the QVP package.\n"
+    L"Syntax. packagename.exe /extract_all:<path>\n"
+    L"ENAUXMAC=TRUE or ENAUXMAC=FALSE :\n"
+    L"Enable AUX MAC feature or disable AUX MAC feature. USB NIC only!!!\n";
+
+TEST(UsagePage, TextIsTheTwelveLinesInOrder) {
+    EXPECT_EQ(UsageText(), kPage);
+    EXPECT_EQ(std::wstring(kUsageCaption), L"QVP tool help page");
+}
+
+// Sends standard output (descriptor 1) into a file for the fixture's lifetime. The file is in
+// text mode, as a redirected standard output is for the shipped program.
+class StdoutCapture {
+public:
+    explicit StdoutCapture(const std::wstring& path) {
+        std::fflush(stdout);
+        m_saved = _dup(1);
+        int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_TEXT, _S_IREAD | _S_IWRITE);
+        _dup2(fd, 1);
+        _close(fd);
+    }
+    ~StdoutCapture() {
+        std::fflush(stdout);
+        _dup2(m_saved, 1);
+        _close(m_saved);
+    }
+    StdoutCapture(const StdoutCapture&) = delete;
+    StdoutCapture& operator=(const StdoutCapture&) = delete;
+
+private:
+    int m_saved;
+};
+
+struct BoxCall {
+    int nCalls = 0;
+    std::wstring text, caption;
+    unsigned style = 0xFFFF;
+    std::string stdoutWhileOpen;  // what a caller reading the output had when the box came up
+};
+
+BoxCall g_box;
+std::wstring g_stdoutPath;
+
+int StandInBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
+    ++g_box.nCalls;
+    g_box.text = text;
+    g_box.caption = caption;
+    g_box.style = style;
+    g_box.stdoutWhileOpen = ReadBytes(g_stdoutPath);
+    return 1;  // IDOK
+}
+
+TEST(ShowUsage, PrintsThePageBeforeTheBoxShowsIt) {
+    TempFolder folder;
+    g_box = BoxCall();
+    g_stdoutPath = folder / L"stdout.txt";
+    {
+        StdoutCapture capture(g_stdoutPath);
+        ShowUsage(&StandInBox);
+    }
+    EXPECT_EQ(g_box.nCalls, 1);
+    EXPECT_EQ(g_box.text, kPage);
+    EXPECT_EQ(g_box.caption, L"QVP tool help page");
+    EXPECT_EQ(g_box.style, 0u);  // MB_OK
+    // Every line reached the output, flushed, before the box blocked the run. Text mode writes
+    // each line feed as CR LF.
+    std::string expected;
+    for (char ch : Narrow(kPage)) expected += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    EXPECT_EQ(g_box.stdoutWhileOpen, expected);
+    EXPECT_EQ(ReadBytes(g_stdoutPath), expected);
+}
+
+}  // namespace
