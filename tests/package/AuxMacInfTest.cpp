@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ const InfCase kInfCases[] = {
     {"NoInfFiles", InfPairState::Missing, true, false, {}},
     {"MissingFolderOff", InfPairState::BaseActive, false, true, kAuxActive},
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const InfCase& c, std::ostream* os) { *os << c.pszName; }
 
 class SelectAuxMacInfCase : public StagedPackageTest<::testing::TestWithParam<InfCase>> {};
 

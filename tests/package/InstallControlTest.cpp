@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "package/InstallControl.h"
@@ -26,6 +27,9 @@ const ControlCase kControlCases[] = {
     {"NicNotForced", false, false, L"Windows\\InstCtrl\\WINVISTA\\InstCtrl_Ndis6.txt",
      L"Windows\\InstCtrl\\WINVISTA\\InstCtrl_Ndis6_KNDrvEnabled.txt", L"Windows\\InstCtrl.txt"},
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.pszName; }
 
 class SelectInstallControlCase : public StagedPackageTest<::testing::TestWithParam<ControlCase>> {};
 

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <ostream>
 #include <string>
 
 #include "package/PackageCopy.h"
@@ -25,6 +26,9 @@ const SourceCase kSourceCases[] = {
     {"DriveProgram", L"D:\\Pkg\\NicUpdate.exe", L"Others", L"D:\\Pkg\\Others"},
     {"DriveRootProgram", L"D:\\NicUpdate.exe", L"Windows", L"D:\\Windows"},
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const SourceCase& c, std::ostream* os) { *os << c.pszName; }
 
 class PackageSourceFolderCase : public ::testing::TestWithParam<SourceCase> {};
 
