@@ -1,7 +1,7 @@
 // The install modes of the real program, end to end under Wine.
 #include <gtest/gtest.h>
 
-#include "ProgramFixture.h"
+#include "support/ProgramFixture.h"
 #include "package/PackageLayout.h"
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"

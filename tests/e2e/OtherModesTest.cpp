@@ -1,7 +1,7 @@
 // Extraction, package copy, usage page and rejected command lines of the real program.
 #include <gtest/gtest.h>
 
-#include "ProgramFixture.h"
+#include "support/ProgramFixture.h"
 #include "invocation/UsagePage.h"
 #include "package/PackageLayout.h"
 #include "support/FileUtil.h"

@@ -1,7 +1,7 @@
 // Where the result log goes and what it holds, through the real program.
 #include <gtest/gtest.h>
 
-#include "ProgramFixture.h"
+#include "support/ProgramFixture.h"
 #include "support/FileUtil.h"
 
 namespace {
