@@ -1,0 +1,178 @@
+#include "support/MessageBoxAnswerer.h"
+
+#include <tlhelp32.h>
+
+#include <chrono>
+#include <utility>
+
+#include "fileops/ScopedHandle.h"
+#include "support/FileUtil.h"
+
+namespace {
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
+constexpr DWORD kCloseWaitMs = 2000;
+constexpr int kMaxParentHops = 8;
+
+std::wstring WindowText(HWND hWnd) {
+    wchar_t szText[1024] = {};
+    GetWindowTextW(hWnd, szText, 1024);
+    return szText;
+}
+
+std::wstring BoxText(HWND hBox) {
+    wchar_t szText[4096] = {};
+    GetDlgItemTextW(hBox, 0xFFFF, szText, 4096);  // the message box's static text control
+    return szText;
+}
+
+WPARAM CommandOf(MessageBoxAnswerer::Answer answer) {
+    switch (answer) {
+    case MessageBoxAnswerer::Answer::Yes: return IDYES;
+    case MessageBoxAnswerer::Answer::No: return IDNO;
+    case MessageBoxAnswerer::Answer::Cancel: break;
+    }
+    return IDCANCEL;
+}
+
+// Waits until the box is gone; false when it is still there after the wait.
+bool WaitClosed(HWND hBox) {
+    const DWORD dwStart = GetTickCount();
+    while (IsWindow(hBox) && IsWindowVisible(hBox)) {
+        if (GetTickCount() - dwStart > kCloseWaitMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+DWORD ParentProcessId(DWORD dwProcessId) {
+    FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));  // fails as INVALID_HANDLE_VALUE
+    if (!snapshot) return 0;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL bMore = Process32FirstW(snapshot.Get(), &entry); bMore; bMore = Process32NextW(snapshot.Get(), &entry))
+        if (entry.th32ProcessID == dwProcessId) return entry.th32ParentProcessID;
+    return 0;
+}
+}  // namespace
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::vector<Answer> answers, std::wstring caption, Scope scope)
+    : m_answers(std::move(answers)),
+      m_caption(std::move(caption)),
+      m_scope(scope),
+      m_dwOwnProcessId(GetCurrentProcessId()),
+      m_watcher(&MessageBoxAnswerer::Watch, this) {}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() { Stop(); }
+
+void MessageBoxAnswerer::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bStop = true;
+    }
+    m_changed.notify_all();
+    if (m_watcher.joinable()) m_watcher.join();
+}
+
+bool MessageBoxAnswerer::WaitAllAnswered(DWORD dwTimeoutMs) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(dwTimeoutMs),
+                              [this] { return m_nAnswered == m_answers.size(); });
+}
+
+std::vector<MessageBoxAnswerer::Box> MessageBoxAnswerer::Boxes() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_boxes;
+}
+
+std::vector<std::wstring> MessageBoxAnswerer::Texts() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::vector<std::wstring> texts;
+    for (const Box& box : m_boxes) texts.push_back(box.text);
+    return texts;
+}
+
+std::size_t MessageBoxAnswerer::AnsweredCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nAnswered;
+}
+
+std::size_t MessageBoxAnswerer::UnexpectedCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_boxes.size() - m_nAnswered;
+}
+
+std::string MessageBoxAnswerer::DescribeUnexpected() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::string description;
+    for (const Box& box : m_boxes)
+        if (!box.bExpected) description += "[" + Narrow(box.caption) + "] " + Narrow(box.text) + "\n";
+    return description;
+}
+
+void MessageBoxAnswerer::Watch() {
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (m_changed.wait_for(lock, kPollInterval, [this] { return m_bStop; })) return;
+        }
+        HWND hBox = FindBox();
+        if (hBox == nullptr) continue;
+
+        Box box = {WindowText(hBox), BoxText(hBox), 0, false};
+        GetWindowThreadProcessId(hBox, &box.dwProcessId);
+        WPARAM command = IDCANCEL;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            box.bExpected = (box.caption == m_caption && m_nAnswered < m_answers.size());
+            if (box.bExpected) command = CommandOf(m_answers[m_nAnswered++]);
+            m_boxes.push_back(box);
+        }
+        m_changed.notify_all();
+
+        if (box.bExpected) {
+            PostMessageW(hBox, WM_COMMAND, command, 0);
+            if (!WaitClosed(hBox)) Dismiss(hBox);
+        } else {
+            Dismiss(hBox);
+        }
+    }
+}
+
+HWND MessageBoxAnswerer::FindBox() const {
+    struct Search {
+        const MessageBoxAnswerer* pSelf;
+        HWND hFound;
+    } search = {this, nullptr};
+    EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            Search& s = *reinterpret_cast<Search*>(lParam);
+            wchar_t szClass[16] = {};
+            if (GetClassNameW(hWnd, szClass, 16) == 0 || std::wstring(szClass) != L"#32770") return TRUE;
+            if (!IsWindowVisible(hWnd) || s.pSelf->m_stuck.count(hWnd) != 0) return TRUE;
+            DWORD dwProcessId = 0;
+            GetWindowThreadProcessId(hWnd, &dwProcessId);
+            if (!s.pSelf->IsWatchedProcess(dwProcessId)) return TRUE;
+            s.hFound = hWnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+bool MessageBoxAnswerer::IsWatchedProcess(DWORD dwProcessId) const {
+    if (m_scope == Scope::AnyProcess) return true;
+    for (int nHop = 0; nHop <= kMaxParentHops && dwProcessId != 0; ++nHop) {
+        if (dwProcessId == m_dwOwnProcessId) return true;
+        dwProcessId = ParentProcessId(dwProcessId);
+    }
+    return false;
+}
+
+// Closes a box nobody expected, whatever its buttons: Cancel, else No, else OK.
+void MessageBoxAnswerer::Dismiss(HWND hBox) {
+    for (WPARAM command : {IDCANCEL, IDNO, IDOK}) {
+        PostMessageW(hBox, WM_COMMAND, command, 0);
+        if (WaitClosed(hBox)) return;
+    }
+    m_stuck.insert(hBox);
+}

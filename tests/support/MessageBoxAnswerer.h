@@ -1,0 +1,69 @@
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Answers message boxes from a background thread, so that a test can run code that asks the
+// user and still never hang. It watches the top-level dialog windows (class "#32770") of this
+// process and of the processes it started, answers the expected boxes (the given caption) in
+// the order of the answer list, and presses Cancel (then No, then OK) on every other box,
+// which it records as unexpected. An answerer with an empty list checks that no box appears.
+class MessageBoxAnswerer {
+public:
+    enum class Answer { Yes, No, Cancel };
+
+    struct Box {
+        std::wstring caption;
+        std::wstring text;
+        DWORD dwProcessId;
+        bool bExpected;  // answered from the list; false: an unexpected box, dismissed
+    };
+
+    // Which processes' boxes are watched.
+    enum class Scope { ThisProcessAndChildren, AnyProcess };
+
+    explicit MessageBoxAnswerer(std::vector<Answer> answers, std::wstring caption = L"Warning",
+                                Scope scope = Scope::ThisProcessAndChildren);
+    ~MessageBoxAnswerer();  // stops watching
+    MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+    MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+
+    // Waits until every answer of the list was given; false when the time ran out first.
+    bool WaitAllAnswered(DWORD dwTimeoutMs = 10000);
+    // Stops watching; the boxes seen so far stay readable.
+    void Stop();
+
+    std::vector<Box> Boxes() const;           // every box seen, in order
+    std::vector<std::wstring> Texts() const;  // the texts of every box seen, in order
+    std::size_t AnsweredCount() const;        // expected boxes answered
+    std::size_t UnexpectedCount() const;      // boxes dismissed because nobody expected them
+    // A readable list of the unexpected boxes, for failure messages.
+    std::string DescribeUnexpected() const;
+
+private:
+    void Watch();
+    HWND FindBox() const;
+    bool IsWatchedProcess(DWORD dwProcessId) const;
+    void Dismiss(HWND hBox);
+
+    const std::vector<Answer> m_answers;
+    const std::wstring m_caption;
+    const Scope m_scope;
+    const DWORD m_dwOwnProcessId;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Box> m_boxes;
+    std::size_t m_nAnswered = 0;
+    bool m_bStop = false;
+    std::set<HWND> m_stuck;  // boxes that would not close; watcher thread only
+
+    std::thread m_watcher;  // last: starts once everything above is ready
+};
