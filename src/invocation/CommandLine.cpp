@@ -12,7 +12,9 @@ constexpr wchar_t kProductionSuffix[] = L"\\production";
 constexpr std::size_t kProductionSuffixChars = sizeof(kProductionSuffix) / sizeof(wchar_t) - 1;
 
 // Only a-z change; every other character, non-ASCII letters included, stays as it is.
-wchar_t UpperAscii(wchar_t ch) { return (ch >= L'a' && ch <= L'z') ? static_cast<wchar_t>(ch - L'a' + L'A') : ch; }
+wchar_t UpperAscii(wchar_t ch) {
+    return (ch >= L'a' && ch <= L'z') ? static_cast<wchar_t>(ch - L'a' + L'A') : ch;
+}
 
 std::wstring UpperCased(std::wstring text) {
     for (wchar_t& ch : text) ch = UpperAscii(ch);
@@ -48,7 +50,9 @@ void StripTrailingWhiteSpace(std::wstring& text) {
 }
 
 // Removes up to count characters from the front; a shorter text becomes empty.
-void RemoveFront(std::wstring& text, std::size_t count) { text.erase(0, count < text.size() ? count : text.size()); }
+void RemoveFront(std::wstring& text, std::size_t count) {
+    text.erase(0, count < text.size() ? count : text.size());
+}
 
 // Copies text into a record path field, or refuses it when it would not fit with its terminator.
 bool CopyToField(wchar_t (&field)[kMaxPathChars], const std::wstring& text) {

@@ -20,7 +20,8 @@ std::wstring DecodeProfile(const std::string& bytes) {
     if (bLittleEndian || bBigEndian) {
         for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
             unsigned first = byteAt(i), second = byteAt(i + 1);
-            text.push_back(static_cast<wchar_t>(bLittleEndian ? (second << 8 | first) : (first << 8 | second)));
+            unsigned unit = bLittleEndian ? (second << 8 | first) : (first << 8 | second);
+            text.push_back(static_cast<wchar_t>(unit));
         }
     } else {
         text.reserve(bytes.size());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct ParseCase {
     ParseCase& Force() { bForce = true; return *this; }
     ParseCase& NoAuxMac() { bEnableAuxMac = false; return *this; }
 };
+
+// Test listings show the case's name rather than its bytes.
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 
 std::wstring Chars(std::size_t count, wchar_t ch = L'A') { return std::wstring(count, ch); }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct ProfileCase {
     std::string bytes;
     bool bUsb;
 };
+
+void PrintTo(const ProfileCase& c, std::ostream* os) { *os << c.name; }
 
 std::vector<ProfileCase> ProfileCases() {
     using namespace std::string_literals;
