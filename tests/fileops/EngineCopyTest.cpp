@@ -65,6 +65,19 @@ TEST_F(EngineCopy, FileOntoFileReplacesIt) {
     EXPECT_EQ(ReadBytes(temp / L"InstCtrl.txt"), "variant");
 }
 
+// Windows refuses to copy onto a read-only file (code 5); Wine running as root copies anyway.
+// Either way the result must tell what happened.
+TEST_F(EngineCopy, ResultAgreesWithCopyOntoReadOnlyFile) {
+    WriteBytes(temp / L"new.txt", "new");
+    WriteBytes(temp / L"kept.txt", "old");
+    SetReadOnly(temp / L"kept.txt", true);
+
+    const bool bCopied = engine.Copy(temp / L"new.txt", temp / L"kept.txt");
+
+    EXPECT_EQ(ReadBytes(temp / L"kept.txt"), bCopied ? "new" : "old");
+    EXPECT_EQ(engine.GetLastErrorCode(), bCopied ? 0u : static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
+}
+
 // Copying a folder onto the folder that holds it would copy it onto itself; it is a no-op.
 struct OntoParentCase {
     const char* name;
@@ -182,7 +195,7 @@ TEST_F(EngineCopy, BareRelativeFolderNameCopiesContentsStraightIntoTarget) {
 }
 
 // A target inside the source: the copy may enter as many subfolders as the target lies deeper
-// than the source, so it cannot descend into its own output. Listings are in name order.
+// than the source, so it cannot descend into its own output. NTFS and Wine list in name order.
 class EngineCopyNested : public EngineCopy, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(EngineCopyNested, BudgetLimitsSubfoldersToTheDepthDifference) {

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fileops/PathText.h"
+
+namespace {
+template <class Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+    return info.param.name;
+}
+
+struct TextCase {
+    const char* name;
+    std::wstring input;
+    std::wstring expected;
+};
+
+class TrailingBackslash : public ::testing::TestWithParam<TextCase> {};
+class FolderNameOfPattern : public ::testing::TestWithParam<TextCase> {};
+}  // namespace
+
+TEST_P(TrailingBackslash, EndsWithExactlyOneAddedBackslash) {
+    std::wstring path = GetParam().input;
+    EnsureTrailingBackslash(path);
+    EXPECT_EQ(path, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TrailingBackslash,
+                         ::testing::Values(TextCase{"Empty", L"", L"\\"},
+                                           TextCase{"Folder", L"C:\\pkg", L"C:\\pkg\\"},
+                                           TextCase{"AlreadyEnds", L"C:\\pkg\\", L"C:\\pkg\\"},
+                                           TextCase{"ForwardSlashIsOrdinary", L"C:/pkg/", L"C:/pkg/\\"}),
+                         CaseName<TextCase>);
+
+TEST_P(FolderNameOfPattern, IsTextAfterSecondToLastBackslash) {
+    EXPECT_EQ(LastFolderName(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FolderNameOfPattern,
+                         ::testing::Values(TextCase{"NestedFolder", L"C:\\pkg\\Windows\\*.*", L"Windows"},
+                                           TextCase{"DriveRoot", L"C:\\*.*", L""},
+                                           TextCase{"RelativeWithoutParent", L"Windows\\*.*", L""},
+                                           TextCase{"RelativeWithParent", L"pkg\\Windows\\*.*", L"Windows"},
+                                           TextCase{"NoBackslash", L"*.*", L""},
+                                           TextCase{"DoubledBackslash", L"C:\\pkg\\\\*.*", L""}),
+                         CaseName<TextCase>);
+
+namespace {
+struct InsideCase {
+    const char* name;
+    std::wstring target;
+    std::wstring folder;
+    bool bInside;
+};
+
+class TargetInsideFolder : public ::testing::TestWithParam<InsideCase> {};
+}  // namespace
+
+TEST_P(TargetInsideFolder, OnlyAtBackslashBoundary) {
+    EXPECT_EQ(LiesInside(GetParam().target, GetParam().folder), GetParam().bInside);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TargetInsideFolder,
+    ::testing::Values(InsideCase{"Same", L"C:\\data", L"C:\\data", true},
+                      InsideCase{"SameOtherCase", L"c:\\DATA", L"C:\\data", true},
+                      InsideCase{"Child", L"C:\\pkg\\out", L"C:\\pkg", true},
+                      InsideCase{"ChildOtherCase", L"C:\\PKG\\Out", L"c:\\pkg", true},
+                      InsideCase{"Grandchild", L"C:\\pkg\\a\\b", L"C:\\pkg", true},
+                      InsideCase{"FolderWithTrailingBackslash", L"C:\\pkg\\out", L"C:\\pkg\\", true},
+                      InsideCase{"TargetWithTrailingBackslash", L"C:\\pkg\\", L"C:\\pkg", true},
+                      InsideCase{"SiblingWithLongerName", L"C:\\data2", L"C:\\data", false},
+                      InsideCase{"SiblingChildWithLongerName", L"C:\\data2\\x", L"C:\\data", false},
+                      InsideCase{"Parent", L"C:\\pkg", L"C:\\pkg\\out", false},
+                      InsideCase{"SourceInMiddleOfTarget", L"D:\\copy\\C:\\pkg", L"C:\\pkg", false},
+                      InsideCase{"Unrelated", L"D:\\out", L"C:\\pkg", false},
+                      InsideCase{"EmptyFolder", L"C:\\pkg", L"", false}),
+    CaseName<InsideCase>);
+
+namespace {
+struct JoinCase {
+    const char* name;
+    std::wstring path;
+    bool bModuleRelative;
+    std::wstring joined;  // under D:\pkg\ when module relative
+};
+
+class ModuleRelativeText : public ::testing::TestWithParam<JoinCase> {};
+}  // namespace
+
+TEST_P(ModuleRelativeText, DropsLeadingDotsAndBackslashes) {
+    const JoinCase& c = GetParam();
+    EXPECT_EQ(IsModuleRelative(c.path), c.bModuleRelative);
+    if (c.bModuleRelative) {
+        EXPECT_EQ(JoinModuleRelative(L"D:\\pkg\\", c.path), c.joined);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ModuleRelativeText,
+    ::testing::Values(JoinCase{"DotBackslash", L".\\logs\\run.txt", true, L"D:\\pkg\\logs\\run.txt"},
+                      // ".." does not go up a level: every leading dot and backslash is dropped.
+                      JoinCase{"DotDotBackslash", L"..\\logs\\run.txt", true, L"D:\\pkg\\logs\\run.txt"},
+                      JoinCase{"RepeatedPrefix", L".\\.\\\\x", true, L"D:\\pkg\\x"},
+                      JoinCase{"AbsoluteWithDotInMiddle", L"C:\\a\\.\\b", true, L"D:\\pkg\\C:\\a\\.\\b"},
+                      JoinCase{"OnlyDots", L".\\", true, L"D:\\pkg\\"},
+                      JoinCase{"RelativeWithoutDot", L"logs\\run.txt", false, L""},
+                      JoinCase{"Absolute", L"C:\\Logs\\nic.log", false, L""},
+                      JoinCase{"DotWithoutBackslash", L"run.txt", false, L""}),
+    CaseName<JoinCase>);
