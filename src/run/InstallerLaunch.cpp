@@ -5,12 +5,13 @@
 #include <cwchar>
 
 #include "fileops/ScopedHandle.h"
+#include "package/PackageLayout.h"
 
 bool BuildInstallerCommandLine(const std::wstring& stagingFolder, bool bSilent, wchar_t* commandLine,
                                std::size_t cchBuffer) {
     // Quoted, so that a temporary folder with a blank cannot make the platform start a
     // program named by a shorter prefix of the path.
-    std::wstring line = L"\"" + stagingFolder + L"\\" + L"Windows" + L"\\Setup.exe" + L"\"";
+    std::wstring line = L"\"" + stagingFolder + L"\\" + kWindowsFolder + kInstallerFile + L"\"";
     if (bSilent) line += L" -s";
     if (line.size() + 1 > cchBuffer) return false;
     std::wmemcpy(commandLine, line.c_str(), line.size() + 1);
