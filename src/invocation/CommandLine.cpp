@@ -4,12 +4,11 @@
 #include <cwchar>
 
 #include "invocation/WhiteSpace.h"
+#include "package/PackageLayout.h"
 
 namespace {
 
 constexpr wchar_t kBlank = L' ';
-constexpr wchar_t kProductionSuffix[] = L"\\production";
-constexpr std::size_t kProductionSuffixChars = sizeof(kProductionSuffix) / sizeof(wchar_t) - 1;
 
 // Only a-z change; every other character, non-ASCII letters included, stays as it is.
 wchar_t UpperAscii(wchar_t ch) {
@@ -135,8 +134,8 @@ int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int 
         std::size_t blank = text.find(kBlank);
         if (blank == std::wstring::npos) return Refuse(options, 3);
         std::wstring folder = text.substr(0, blank);
-        if (folder.size() + kProductionSuffixChars >= kMaxPathChars) return Refuse(options, 3);
-        CopyToField(options.szDriverPath, folder + kProductionSuffix);
+        if (folder.size() + std::wcslen(kExtractionSubfolder) >= kMaxPathChars) return Refuse(options, 3);
+        CopyToField(options.szDriverPath, folder + kExtractionSubfolder);
         options.nMode = ModeExtractDrivers;
         text.erase(0, blank + 1);
     }

@@ -2,6 +2,7 @@
 
 #include "invocation/PackageProfile.h"
 #include "invocation/RunOptions.h"
+#include "package/PackageLayout.h"
 
 bool ProfilePathFor(const std::wstring& modulePath, std::wstring& profilePath) {
     // Drive and folder as the runtime's path splitter gives them: "X:" when the second character
@@ -12,7 +13,7 @@ bool ProfilePathFor(const std::wstring& modulePath, std::wstring& profilePath) {
         lastBackslash == std::wstring::npos || lastBackslash < folderBegin ? folderBegin : lastBackslash + 1;
 
     // A folder that leaves room for the file name also fits the splitter's 256-character folder.
-    std::wstring path = modulePath.substr(0, folderEnd) + L"Windows\\setup.ini";
+    std::wstring path = modulePath.substr(0, folderEnd) + kWindowsFolder + L"\\" + kProfileFile;
     if (path.size() >= kMaxPathChars) return false;
     profilePath = path;
     return true;
