@@ -1,0 +1,152 @@
+// Runs that write onto a drive with no room left: the result log and the driver extraction.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "support/FileUtil.h"
+#include "support/MessageBoxAnswerer.h"
+#include "support/ProgramFixture.h"
+#include "support/SmallDrive.h"
+
+namespace {
+
+// How much a drive of its own has left.
+struct Room {
+    unsigned nFreePages;
+    bool bNewEntries;  // false: not even an empty file or a folder can be made
+};
+
+constexpr Room kNoRoomAtAll = {0, false};
+constexpr Room kNoRoomForData = {0, true};
+constexpr Room kOnePageLeft = {1, true};
+
+class FullDriveRun : public ProgramTest {
+protected:
+    // Makes the drive; the caller skips the test when IsReady() is false.
+    SmallDrive& MakeDrive(Room room) {
+        m_drive = std::make_unique<SmallDrive>(room.nFreePages, room.bNewEntries);
+        return *m_drive;
+    }
+
+    std::unique_ptr<SmallDrive> m_drive;
+};
+
+// What the failed run leaves at the log path.
+enum class LogLeft {
+    Nothing,           // the file could not be made
+    NoRecord,          // whatever could be written, never the record
+    DriverLogNoRecord  // the driver log whole, the record cut short
+};
+
+struct LogCase {
+    const char* pszName;
+    Room room;  // with pages free, the driver log is made to fill them
+    const wchar_t* pszLog;  // below the drive's root
+    LogLeft left;
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const LogCase& c, std::ostream* os) { *os << c.pszName; }
+
+class LogOnFullDrive : public FullDriveRun, public ::testing::WithParamInterface<LogCase> {};
+
+TEST_P(LogOnFullDrive, RunFailsWithoutARecordAndKeepsTheStagingFolder) {
+    const LogCase& c = GetParam();
+    SmallDrive& drive = MakeDrive(c.room);
+    if (!drive.IsReady()) GTEST_SKIP() << drive.Reason();
+    MakePackage();
+    std::string driverLog = kStandinLogText;
+    if (c.room.nFreePages > 0) {
+        const std::uint64_t cbFree = drive.FreeBytes();
+        ASSERT_GT(cbFree, 64u);
+        // The stand-in adds a line break; then six bytes of the record still fit, the rest does not.
+        const std::string text(static_cast<std::size_t>(cbFree - 8), 'd');
+        ConfigureInstaller("log=" + text + "\r\n");
+        driverLog = text + "\r\n";
+    }
+    const std::string before = TreeDigest(Root());
+    const std::wstring log = drive.Root() + c.pszLog;
+    MessageBoxAnswerer noBox({});
+
+    ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + log);
+
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_TRUE(InstallerRan());
+    switch (c.left) {
+    case LogLeft::Nothing:
+        EXPECT_FALSE(PathExists(log));
+        break;
+    case LogLeft::NoRecord:
+        EXPECT_TRUE(IsFolder(log.substr(0, log.rfind(L'\\')))) << "the log's folder is made first";
+        // Wine leaves the target of a failed copy in place, empty; it may be gone on Windows.
+        if (PathExists(log)) {
+            EXPECT_EQ(ReadBytes(log).find(kLogRecord), std::string::npos);
+        }
+        break;
+    case LogLeft::DriverLogNoRecord: {
+        ASSERT_TRUE(PathExists(log));
+        const std::string written = ReadBytes(log);
+        EXPECT_EQ(written.substr(0, driverLog.size()), driverLog);
+        EXPECT_EQ(written.find(kLogRecord), std::string::npos) << "a record that is not whole must not count";
+        break;
+    }
+    }
+    EXPECT_TRUE(IsFolder(Staging() + L"\\Windows")) << "a failed run leaves the staging folder";
+    EXPECT_EQ(TreeDigest(Root()), before);
+    EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FullDrive, LogOnFullDrive,
+    ::testing::Values(
+        LogCase{"NoRoomForTheFile", kNoRoomAtAll, L"\\RUN.LOG", LogLeft::Nothing},
+        // Its folder and the empty file are made; neither the driver log nor the record fits.
+        LogCase{"NoRoomForItsContent", kNoRoomForData, L"\\Logs\\run.log", LogLeft::NoRecord},
+        LogCase{"NoRoomForTheWholeRecord", kOnePageLeft, L"\\Logs\\run.log", LogLeft::DriverLogNoRecord}),
+    [](const ::testing::TestParamInfo<LogCase>& info) { return std::string(info.param.pszName); });
+
+struct ExtractionCase {
+    const char* pszName;
+    Room room;
+    bool bFolderMade;  // the extraction folder itself could be made
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ExtractionCase& c, std::ostream* os) { *os << c.pszName; }
+
+class ExtractionOnFullDrive : public FullDriveRun, public ::testing::WithParamInterface<ExtractionCase> {};
+
+// Drivers that did not reach the extraction folder must not end in a run reported as a success.
+TEST_P(ExtractionOnFullDrive, RunFailsBeforeTheResultLog) {
+    const ExtractionCase& c = GetParam();
+    SmallDrive& drive = MakeDrive(c.room);
+    if (!drive.IsReady()) GTEST_SKIP() << drive.Reason();
+    MakePackage();
+    const std::string before = TreeDigest(Root());
+    const std::wstring log = m_folder / L"extract.log";
+    MessageBoxAnswerer noBox({});
+
+    ProgramOutcome outcome = Run(L"/s \"/vEXTRACTDRIVERS=" + drive.Root() + L"\\Drivers LOGFILE=" + log + L"\"");
+
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_EQ(IsFolder(drive.Root() + L"\\Drivers\\production"), c.bFolderMade);
+    EXPECT_FALSE(PathExists(log)) << "the run ends before the result log is made";
+    EXPECT_FALSE(InstallerRan());
+    EXPECT_TRUE(IsFolder(Staging() + L"\\Windows")) << "a failed run leaves the staging folder";
+    EXPECT_EQ(TreeDigest(Root()), before);
+    EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FullDrive, ExtractionOnFullDrive,
+    ::testing::Values(
+        // The extraction folder cannot be made.
+        ExtractionCase{"NoRoomForTheFolder", kNoRoomAtAll, false},
+        // The folders are made, but no driver file fits into them.
+        ExtractionCase{"NoRoomForTheDrivers", kNoRoomForData, true}),
+    [](const ::testing::TestParamInfo<ExtractionCase>& info) { return std::string(info.param.pszName); });
+
+}  // namespace
