@@ -3,6 +3,7 @@
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
 #include "fileops/ModulePath.h"
+#include "fileops/OutOfSpace.h"
 #include "package/PackageLayout.h"
 #include "run/ResultCodes.h"
 
@@ -26,8 +27,11 @@ int CopyPackage(const std::wstring& target) {
     if (!CreateFolderChain(strTarget, false)) return kResultCannotCreateFolder;
 
     // Best effort: a missing "Others" or a file that cannot be copied is not the run's failure.
+    // A target drive without room is: the installer must not be started on a cut-off package.
     CFileOpEngine engine;
-    engine.Copy(PackageSourceFolder(szDrive, szFolder, kWindowsFolder), strTarget);
-    engine.Copy(PackageSourceFolder(szDrive, szFolder, kOthersFolder), strTarget);
+    for (const wchar_t* pszFolder : {kWindowsFolder, kOthersFolder})
+        if (!engine.Copy(PackageSourceFolder(szDrive, szFolder, pszFolder), strTarget) &&
+            IsOutOfSpace(engine.GetLastErrorCode()))
+            return kResultCannotCreateFolder;
     return kResultOk;
 }

@@ -149,4 +149,22 @@ INSTANTIATE_TEST_SUITE_P(
         ExtractionCase{"NoRoomForTheDrivers", kNoRoomForData, true}),
     [](const ::testing::TestParamInfo<ExtractionCase>& info) { return std::string(info.param.pszName); });
 
+// A temporary folder without room: the installer must not be started on a cut-off package.
+TEST_F(FullDriveRun, StagingOnAFullDriveEndsBeforeTheInstaller) {
+    SmallDrive& drive = MakeDrive(kNoRoomForData);
+    if (!drive.IsReady()) GTEST_SKIP() << drive.Reason();
+    MakePackage();
+    const std::string before = TreeDigest(Root());
+    const std::wstring temp = drive.Root() + L"\\Temp";
+    MakeFolders(temp);
+    const std::wstring log = m_folder / L"run.log";
+
+    ProgramOutcome outcome = RunProgram(Program(), L"/s /vLOGFILE=" + log, temp, m_folder.Path());
+
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(InstallerRan());
+    EXPECT_FALSE(PathExists(log));
+    EXPECT_EQ(TreeDigest(Root()), before);
+}
+
 }  // namespace
