@@ -59,7 +59,8 @@ for size, info in sizes.items():
 
 
 def seconds(t):
-    return f"{t[0]:.2f} ± {t[1]:.2f}"
+    # A single run has no spread to show.
+    return f"{t[0]:.2f} ± {t[1]:.2f}" if t[1] else f"{t[0]:.2f}"
 
 
 def per_file_us(t, files):
@@ -76,10 +77,14 @@ print(f"Command: `{command}`  ")
 print(f"Machine: {os.cpu_count()} cores, {platform.system()} {platform.release()}, {wine}, "
       f"ext4; times are hyperfine means ± standard deviation in seconds; the whole benchmark took "
       f"{elapsed // 60} min {elapsed % 60} s.\n")
-print("| Size | make_package options | Files in the package | MB |")
-print("|---|---|---:|---:|")
+print("| Size | make_package options | Files in the package | MB | Timed runs of each command | Time for the size |")
+print("|---|---|---:|---:|---:|---:|")
 for size, info in sizes.items():
-    print(f"| {size} | `{info['options']}` | {info['package_files']:,} | {info['package_mb']} |")
+    warmup = " (+1 warm-up)" if size == "S1" else ""
+    rounds = timings(size, "staging")["program"][2]
+    took = f"{info['seconds'] // 60} min {info['seconds'] % 60} s" if "seconds" in info else ""
+    print(f"| {size} | `{info['options']}` | {info['package_files']:,} | {info['package_mb']} "
+          f"| {rounds}{warmup} | {took} |")
 print()
 print("| Size | Measure | Files | Program (s) | Platform tool (s) | Ratio program/tool "
       "| Program µs/file | Tool µs/file | Program peak RSS (MB) |")
