@@ -150,6 +150,10 @@ void CFileOpEngine::CopyFolderContents(const std::wstring& pattern, const std::w
 }
 
 void CFileOpEngine::CopySingleFile(const std::wstring& source, const std::wstring& target) {
+    // Most copies land in a fresh folder: creating the file outright spares the platform the
+    // look for an existing target. An existing one is then replaced as before, with the
+    // replacing copy's error.
+    if (CopyFileW(source.c_str(), target.c_str(), TRUE)) return;
     if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) throw LastSystemError();
 }
 
