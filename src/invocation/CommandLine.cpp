@@ -5,6 +5,7 @@
 
 #include "invocation/WhiteSpace.h"
 #include "package/PackageLayout.h"
+#include "run/ResultCodes.h"
 
 namespace {
 
@@ -132,9 +133,9 @@ int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int 
         RemoveFront(text, 15);
         StripLeadingWhiteSpace(text);
         std::size_t blank = text.find(kBlank);
-        if (blank == std::wstring::npos) return Refuse(options, 3);
+        if (blank == std::wstring::npos) return Refuse(options, kResultBadValue);
         std::wstring folder = text.substr(0, blank);
-        if (folder.size() + std::wcslen(kExtractionSubfolder) >= kMaxPathChars) return Refuse(options, 3);
+        if (folder.size() + std::wcslen(kExtractionSubfolder) >= kMaxPathChars) return Refuse(options, kResultBadValue);
         CopyToField(options.szDriverPath, folder + kExtractionSubfolder);
         options.nMode = ModeExtractDrivers;
         text.erase(0, blank + 1);
@@ -143,7 +144,7 @@ int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int 
     if (BeginsWith(text, L"FRESHINSTALL")) {
         RemoveFront(text, 12);
         StripLeadingWhiteSpace(text);
-        if (!BeginsWith(text, L"=")) return Refuse(options, 3);
+        if (!BeginsWith(text, L"=")) return Refuse(options, kResultBadValue);
         const std::wstring rest = text;
         bool bCut = false;
         std::wstring value = TakeValue(text.substr(1), bCut);
@@ -163,7 +164,7 @@ int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int 
     if (BeginsWith(text, L"FORCE")) {
         RemoveFront(text, 5);
         StripLeadingWhiteSpace(text);
-        if (!BeginsWith(text, L"=")) return Refuse(options, 3);
+        if (!BeginsWith(text, L"=")) return Refuse(options, kResultBadValue);
         bool bCut = false;
         std::wstring value = TakeValue(text.substr(1), bCut);
         if (bCut) LookUpAuxMac(options, text);
@@ -173,11 +174,11 @@ int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int 
         // After a FORCE group the log file comes from the next argument, which stays for the
         // caller to examine as well.
         text = index + 1 < argc ? UpperCased(argv[index + 1]) : std::wstring();
-        if (BeginsWith(text, L"LOGFILE=") && !TakeLogFile(options, text)) return Refuse(options, 3);
+        if (BeginsWith(text, L"LOGFILE=") && !TakeLogFile(options, text)) return Refuse(options, kResultBadValue);
     }
 
-    if (BeginsWith(text, L"LOGFILE=") && !TakeLogFile(options, text)) return Refuse(options, 3);
-    return 0;
+    if (BeginsWith(text, L"LOGFILE=") && !TakeLogFile(options, text)) return Refuse(options, kResultBadValue);
+    return kResultOk;
 }
 
 int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[]) {
@@ -188,16 +189,16 @@ int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[])
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (IsSwitch(arg, L"/h") || IsSwitch(arg, L"/?")) {
-            if (options.nMode != ModeInstall) return Refuse(options, 1);
+            if (options.nMode != ModeInstall) return Refuse(options, kResultModeConflict);
             options.nMode = ModeUsage;
         } else if (IsSwitch(arg, L"/extract_all")) {
-            if (options.nMode != ModeInstall) return Refuse(options, 1);
-            if (i + 1 >= argc) return Refuse(options, 3);
+            if (options.nMode != ModeInstall) return Refuse(options, kResultModeConflict);
+            if (i + 1 >= argc) return Refuse(options, kResultBadValue);
             ++i;
-            if (!CopyToField(options.szTargetPath, argv[i])) return Refuse(options, 3);
+            if (!CopyToField(options.szTargetPath, argv[i])) return Refuse(options, kResultBadValue);
             options.nMode = ModeExtractAll;
         } else if (IsSwitch(arg, L"/s")) {
-            if (options.nMode != ModeInstall) return Refuse(options, 1);
+            if (options.nMode != ModeInstall) return Refuse(options, kResultModeConflict);
             options.nMode = ModeSilentInstall;
             if (i + 1 < argc) {
                 // The argument after "/s" is always consumed, whatever it is.
@@ -217,5 +218,11 @@ int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[])
             if (options.nMode == ModeSilentInstall) options.nMode = ModeInstall;
         }
     }
-    return 0;
+    return kResultOk;
+}
+
+bool NamesUnattendedRun(int argc, const wchar_t* const argv[]) {
+    for (int i = 1; i < argc; ++i)
+        if (argv[i] != nullptr && IsSwitch(argv[i], L"/s")) return true;
+    return false;
 }

@@ -11,3 +11,6 @@ int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[])
 // Reads one upper-cased keyword argument; index is its position in argv. Returns 0 or 3.
 int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int argc,
                          const wchar_t* const argv[]);
+
+// True when "/s" stands anywhere on the command line: nobody is there to answer a question.
+bool NamesUnattendedRun(int argc, const wchar_t* const argv[]);

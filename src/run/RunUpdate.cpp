@@ -21,15 +21,6 @@
 
 namespace {
 
-// "/s" anywhere on the command line means nobody is there to answer a question.
-bool IsUnattendedRun(int argc, wchar_t* argv[]) {
-    for (int i = 1; i < argc; ++i)
-        if (argv[i] != nullptr && (argv[i][0] == L'/') && (argv[i][1] == L's' || argv[i][1] == L'S') &&
-            argv[i][2] == L'\0')
-            return true;
-    return false;
-}
-
 // Stages the package, then extracts the drivers or runs the installer, then writes the
 // result log. The staging folder is removed only when everything succeeded.
 int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const RunPlatform& platform) {
@@ -89,7 +80,7 @@ int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
                 nRetCode = CopyPackage(pOptions->szTargetPath);
                 break;
             default:
-                nRetCode = RunStaged(*pOptions, bUsbPackage, IsUnattendedRun(argc, argv), platform);
+                nRetCode = RunStaged(*pOptions, bUsbPackage, NamesUnattendedRun(argc, argv), platform);
                 break;
             }
         }
