@@ -1,31 +1,81 @@
 # Sourced by the scripts: a private X display and a persistent wineserver for one build tree.
 # Usage: wine_session_start BUILD_DIR; ...; wine_session_stop (also installed as an EXIT trap).
+#
+# 64-bit programs start through the 64-bit loader itself: with wine32 installed, /usr/bin/wine
+# starts the 32-bit loader first, which costs over a minute a launch under qemu. A 32-bit
+# program started from a 64-bit one gets the 32-bit loader from Wine by itself.
+WINE64=/usr/lib/wine/wine64
+WINE32=/usr/lib/wine/wine
+
+wine64() { "$WINE64" "$@"; }
+
+# Leftovers of a test that was killed at its time-out: small drives (tmpfs mounts linked into
+# this prefix's dosdevices) that its destructor never removed.
+wine_session_clean_leftovers() {
+  local link target
+  for link in "$WINEPREFIX"/dosdevices/[r-y]:; do
+    [ -L "$link" ] || continue
+    target=$(readlink "$link")
+    case "$target" in
+      /tmp/nicupdate-smalldrive.*)
+        echo "wine: removing the leftover small drive ${link##*/} ($target)"
+        rm -f "$link"
+        if mountpoint -q "$target"; then umount -l "$target"; fi
+        rmdir "$target" 2>/dev/null || echo "wine: cannot remove $target" >&2
+        ;;
+    esac
+  done
+}
+
+# Starts Xvfb on a display number that the server picks itself (-displayfd), so two runs never
+# share one, and waits until it accepts connections. Without a display MessageBoxW returns 0
+# at once, and a test of a question would silently take the no-answer path: fail instead.
+wine_session_start_display() {
+  local fdfile n=""
+  fdfile=$(mktemp /tmp/nicupdate-display.XXXXXX)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  WINE_SESSION_XVFB=$!
+  local i
+  for i in $(seq 1 100); do
+    n=$(tr -dc '0-9' <"$fdfile")
+    [ -n "$n" ] && break
+    if ! kill -0 "$WINE_SESSION_XVFB" 2>/dev/null; then break; fi
+    sleep 0.1
+  done
+  rm -f "$fdfile"
+  if [ -z "$n" ] || ! kill -0 "$WINE_SESSION_XVFB" 2>/dev/null; then
+    echo "wine: Xvfb did not start a display; message-box tests cannot run without one" >&2
+    return 1
+  fi
+  export DISPLAY=":$n"
+}
 
 wine_session_start() {
   export WINEPREFIX="$1/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-  done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  WINE_SESSION_XVFB=$!
-  export DISPLAY=":$n"
   trap wine_session_stop EXIT
+  wine_session_start_display
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "wine: preparing the prefix in $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
+    echo "wine: preparing the prefix in $WINEPREFIX (once; a few minutes with 32-bit support)"
+    wine64 wineboot -i >/dev/null 2>&1
     wineserver -w
   fi
-  wineserver -p || true
+  wine_session_clean_leftovers
+  # Exit status 2: a server for this prefix runs already (another session of the same tree).
+  local rc=0
+  wineserver -p 2>/dev/null || rc=$?
+  if [ "$rc" -ne 0 ] && [ "$rc" -ne 2 ]; then
+    echo "wine: wineserver -p failed with $rc" >&2
+    return 1
+  fi
   # Start Wine's own services now, with no pipe of ours as their output: services started by a
   # test program would inherit its output pipe and keep the caller waiting for its end.
-  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  wine64 cmd /c exit </dev/null >/dev/null 2>&1
 }
 
 wine_session_stop() {
-  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
   if [ -n "${WINE_SESSION_XVFB:-}" ]; then
     kill "$WINE_SESSION_XVFB" 2>/dev/null || true
     wait "$WINE_SESSION_XVFB" 2>/dev/null || true
