@@ -27,7 +27,7 @@ void ProgramTest::MakePackage(PackageSpec spec) {
     spec.strSetupExe = BuiltToolPath(L"standin_installer.exe");
     m_bUsbPackage = spec.bUsbPackage;
     WritePackage(Root(), spec);
-    InstallProgramInto(Root());
+    InstallProgramInto(Root(), m_programBuild);
     ConfigureInstaller("");
 }
 
@@ -39,7 +39,8 @@ void ProgramTest::ConfigureInstaller(const std::string& lines) {
 }
 
 ProgramOutcome ProgramTest::Run(const std::wstring& arguments, const std::wstring& currentFolder) {
-    return RunProgram(Program(), arguments, Temp(), currentFolder.empty() ? m_folder.Path() : currentFolder);
+    return RunProgram(Program(), arguments, Temp(), currentFolder.empty() ? m_folder.Path() : currentFolder,
+                      m_dwRunTimeoutMs);
 }
 
 bool ProgramTest::InstallerRan() const { return PathExists(m_folder / L"installer-record.txt"); }

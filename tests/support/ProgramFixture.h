@@ -35,6 +35,10 @@ protected:
 
     TempFolder m_folder;
     bool m_bUsbPackage = true;
+    // The build of the program that MakePackage puts into the package, and how long one run
+    // of it may take.
+    std::wstring m_programBuild = BuiltProgramPath();
+    DWORD m_dwRunTimeoutMs = 60000;
 };
 
 // The 30 bytes that end every successful result log.

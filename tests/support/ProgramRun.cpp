@@ -22,10 +22,17 @@ std::wstring BuiltToolPath(const std::wstring& exeName) {
     return FromBuildPath(NICUPDATE_TOOLS_DIR) + L"\\" + exeName;
 }
 
-std::wstring InstallProgramInto(const std::wstring& packageRoot) {
+std::wstring ShippedProgramPath() {
+    wchar_t szOverride[MAX_PATH] = {};
+    DWORD cch = GetEnvironmentVariableW(L"NICUPDATE_SHIPPED_EXE", szOverride, MAX_PATH);
+    if (cch > 0 && cch < MAX_PATH) return FromBuildPath(szOverride);
+    return FromBuildPath(NICUPDATE_SHIPPED_EXE_PATH);
+}
+
+std::wstring InstallProgramInto(const std::wstring& packageRoot, const std::wstring& build) {
     std::wstring target = packageRoot + L"\\NicUpdate.exe";
     MakeFolders(packageRoot);
-    if (!CopyFileW(BuiltProgramPath().c_str(), target.c_str(), FALSE))
+    if (!CopyFileW(build.c_str(), target.c_str(), FALSE))
         ADD_FAILURE() << "cannot copy the program into " << Narrow(packageRoot);
     return target;
 }

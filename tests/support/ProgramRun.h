@@ -10,8 +10,13 @@
 std::wstring BuiltProgramPath();
 std::wstring BuiltToolPath(const std::wstring& exeName);
 
-// Copies the built program into a package root as root\NicUpdate.exe and returns its path.
-std::wstring InstallProgramInto(const std::wstring& packageRoot);
+// The shipping 32-bit program as built for release, or the file that the environment variable
+// NICUPDATE_SHIPPED_EXE names (a Linux path, such as a signed copy).
+std::wstring ShippedProgramPath();
+
+// Copies a build of the program (the 64-bit test build unless told otherwise) into a package
+// root as root\NicUpdate.exe and returns its path.
+std::wstring InstallProgramInto(const std::wstring& packageRoot, const std::wstring& build = BuiltProgramPath());
 
 struct ProgramOutcome {
     DWORD dwExitCode = 0;

@@ -1,0 +1,131 @@
+// The file administrators get: the 32-bit release build, run as a WoW64 process under Wine.
+// A launch costs about a minute of CPU under qemu, so each test checks all it can of one run.
+#include <gtest/gtest.h>
+
+#include "invocation/UsagePage.h"
+#include "package/PackageLayout.h"
+#include "support/FileUtil.h"
+#include "support/MessageBoxAnswerer.h"
+#include "support/ProgramFixture.h"
+
+namespace {
+
+// Where the USB family's installer leaves its log: the product folder under "Program Files
+// (x86)" as a 32-bit program sees it on 64-bit Windows, and the one a 32-bit Windows would use.
+const wchar_t kUsbDriverLogWow64[] =
+    L"C:\\Program Files (x86)\\Corvane\\Corvane Velmora USB Windows Driver\\InstallLog.txt";
+const wchar_t kUsbDriverLogNative[] =
+    L"C:\\Program Files\\Corvane\\Corvane Velmora USB Windows Driver\\InstallLog.txt";
+
+constexpr DWORD kShippedRunTimeoutMs = 10 * 60 * 1000;
+
+std::string Quoted(const std::wstring& path) { return "\"" + Narrow(path) + "\""; }
+
+class ShippedProgram : public ProgramTest {
+protected:
+    ShippedProgram() {
+        m_programBuild = ShippedProgramPath();
+        m_dwRunTimeoutMs = kShippedRunTimeoutMs;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(PathExists(m_programBuild))
+            << Narrow(m_programBuild) << " does not exist: build the win32 preset first";
+        ProgramTest::SetUp();
+        RemoveTree(kUsbDriverLogNative);
+    }
+    void TearDown() override {
+        RemoveTree(kUsbDriverLogNative);
+        ProgramTest::TearDown();
+    }
+};
+
+TEST_F(ShippedProgram, UsagePageOnStandardOutputAndInABox) {
+    MakePackage();
+    MessageBoxAnswerer answerer({MessageBoxAnswerer::Answer::Cancel}, L"QVP tool help page");
+
+    ProgramOutcome outcome = Run(L"/?");
+
+    EXPECT_EQ(outcome.dwExitCode, 0u);
+    ASSERT_TRUE(answerer.WaitAllAnswered(1000));
+    const std::wstring page = UsageText();
+    EXPECT_EQ(answerer.Texts().front(), page);
+    EXPECT_EQ(answerer.UnexpectedCount(), 0u) << answerer.DescribeUnexpected();
+    std::string expected;  // text mode: every line ends with CR LF on standard output
+    for (wchar_t ch : page) {
+        if (ch == L'\n') expected += '\r';
+        expected += static_cast<char>(ch);
+    }
+    EXPECT_EQ(outcome.stdoutBytes, expected);
+    EXPECT_FALSE(PathExists(Staging()));
+    EXPECT_FALSE(InstallerRan());
+}
+
+TEST_F(ShippedProgram, SilentUsbInstallTakesTheDriverLogFromTheWow64ProductFolder) {
+    MakePackage();
+    ConfigureInstaller("log=driver log: 6 drivers installed\r\n");
+    // A log where a 32-bit Windows keeps it: the WoW64 program must not take this one.
+    WriteBytes(kUsbDriverLogNative, "the wrong driver log\r\n");
+    const std::string before = TreeDigest(Root());
+    const std::wstring log = m_folder / L"Logs\\nic.log";
+    MessageBoxAnswerer noBox({});
+
+    ProgramOutcome outcome = Run(L"/s \"/vFORCE=TRUE ENAUXMAC=FALSE\" LOGFILE=" + log);
+
+    EXPECT_EQ(outcome.dwExitCode, 0u);
+    ASSERT_TRUE(InstallerRan());
+    auto record = InstallerRecord();
+    EXPECT_EQ(record["commandline"], Quoted(Staging() + L"\\Windows\\Setup.exe") + " -s");
+    EXPECT_EQ(record["cwd"], Narrow(m_folder.Path()));
+    for (const InfPairFolder& folder : kInfPairFolders) {
+        const std::string key = "inf." + Narrow(folder.pszOsKey) + "\\" + Narrow(folder.pszArch);
+        const std::string base = Narrow(folder.pszBaseName);
+        EXPECT_EQ(record[key], base + "_," + base + "m.INF") << key << ": AUX MAC off";
+    }
+    EXPECT_EQ(record["instctrl"], ReadBytes(Root() + L"\\Windows\\InstCtrl_KNDrvDisabled.txt")) << "FORCE on";
+    EXPECT_EQ(ReadBytes(kUsbDriverLogWow64), "driver log: 6 drivers installed\r\n");
+    EXPECT_EQ(ReadBytes(log), std::string("driver log: 6 drivers installed\r\n") + kLogRecord);
+    EXPECT_FALSE(PathExists(Staging()));
+    EXPECT_EQ(TreeDigest(Root()), before) << "the package itself stays untouched";
+    EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
+}
+
+TEST_F(ShippedProgram, DriverExtractionLaysOutEightFolders) {
+    MakePackage();
+    const std::wstring drivers = m_folder / L"Drivers";
+    const std::wstring log = m_folder / L"extract.log";
+
+    ProgramOutcome outcome = Run(L"/s \"/vEXTRACTDRIVERS=" + drivers + L" LOGFILE=" + log + L"\"");
+
+    EXPECT_EQ(outcome.dwExitCode, 0u);
+    EXPECT_FALSE(InstallerRan());
+    const std::wstring production = drivers + L"\\production";
+    const std::vector<std::pair<const wchar_t*, const wchar_t*>> kRows = {
+        {L"Windows7-x86", L"WIN7\\32"},    {L"Windows7-x64", L"WIN7\\64"},   {L"Windows8-x86", L"WIN8\\32"},
+        {L"Windows8-x64", L"WIN8\\64"},    {L"Windows8.1-x86", L"WIN8\\32"}, {L"Windows8.1-x64", L"WIN8\\64"},
+        {L"Windows10-x86", L"WIN10\\32"}, {L"Windows10-x64", L"WIN10\\64"}};
+    for (const auto& row : kRows) {
+        EXPECT_TRUE(IsFolder(production + L"\\" + row.first)) << Narrow(row.first);
+        EXPECT_EQ(TreeDigest(production + L"\\" + row.first), TreeDigest(Root() + L"\\Windows\\" + row.second))
+            << Narrow(row.first);
+    }
+    EXPECT_FALSE(PathExists(production + L"\\32"));
+    EXPECT_FALSE(PathExists(production + L"\\64"));
+    // No installation ran on this machine, so the log holds the record alone.
+    EXPECT_EQ(ReadBytes(log), kLogRecord);
+    EXPECT_FALSE(PathExists(Staging()));
+}
+
+TEST_F(ShippedProgram, RejectedCommandLineEndsWithTheFullExitCode1603) {
+    MakePackage();
+    const std::string before = TreeDigest(m_folder.Path());
+    MessageBoxAnswerer noBox({}, L"QVP tool help page");
+
+    ProgramOutcome outcome = Run(L"/? /h");
+
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_EQ(outcome.stdoutBytes, "");
+    EXPECT_EQ(TreeDigest(m_folder.Path()), before);
+    EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
+}
+
+}  // namespace
