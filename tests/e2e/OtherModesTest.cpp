@@ -115,13 +115,7 @@ TEST_F(OtherModes, UsagePageGoesToStandardOutputThenToABox) {
     ASSERT_TRUE(answerer.WaitAllAnswered(1000));
     std::wstring page = UsageText();
     EXPECT_EQ(answerer.Texts().front(), page);
-    // The C runtime's text mode ends each line of standard output with CR LF.
-    std::string expected;
-    for (wchar_t ch : page) {
-        if (ch == L'\n') expected += '\r';
-        expected += static_cast<char>(ch);
-    }
-    EXPECT_EQ(outcome.stdoutBytes, expected);
+    EXPECT_EQ(outcome.stdoutBytes, ConsoleBytes(page));
     EXPECT_FALSE(PathExists(Staging()));
     EXPECT_FALSE(InstallerRan());
 }

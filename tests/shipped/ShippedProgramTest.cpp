@@ -50,12 +50,7 @@ TEST_F(ShippedProgram, UsagePageOnStandardOutputAndInABox) {
     const std::wstring page = UsageText();
     EXPECT_EQ(answerer.Texts().front(), page);
     EXPECT_EQ(answerer.UnexpectedCount(), 0u) << answerer.DescribeUnexpected();
-    std::string expected;  // text mode: every line ends with CR LF on standard output
-    for (wchar_t ch : page) {
-        if (ch == L'\n') expected += '\r';
-        expected += static_cast<char>(ch);
-    }
-    EXPECT_EQ(outcome.stdoutBytes, expected);
+    EXPECT_EQ(outcome.stdoutBytes, ConsoleBytes(page));
     EXPECT_FALSE(PathExists(Staging()));
     EXPECT_FALSE(InstallerRan());
 }

@@ -37,6 +37,15 @@ std::wstring InstallProgramInto(const std::wstring& packageRoot, const std::wstr
     return target;
 }
 
+std::string ConsoleBytes(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t ch : text) {
+        if (ch == L'\n') bytes += '\r';
+        bytes += static_cast<char>(ch);
+    }
+    return bytes;
+}
+
 ProgramOutcome RunProgram(const std::wstring& program, const std::wstring& arguments,
                           const std::wstring& tempFolder, const std::wstring& currentFolder, DWORD dwTimeoutMs) {
     ProgramOutcome outcome;

@@ -18,6 +18,10 @@ std::wstring ShippedProgramPath();
 // root as root\NicUpdate.exe and returns its path.
 std::wstring InstallProgramInto(const std::wstring& packageRoot, const std::wstring& build = BuiltProgramPath());
 
+// The bytes a program's wide text reaches a redirected standard output as: the runtime's text
+// mode ends every line with CR LF. ASCII text only.
+std::string ConsoleBytes(const std::wstring& text);
+
 struct ProgramOutcome {
     DWORD dwExitCode = 0;
     std::string stdoutBytes;
