@@ -8,6 +8,7 @@
 
 #include "fileops/FExeption.h"
 #include "fileops/FolderListing.h"
+#include "fileops/LinkRemoval.h"
 #include "fileops/PathKind.h"
 #include "fileops/PathText.h"
 #include "fileops/QuietInvalidParameter.h"
@@ -46,7 +47,7 @@ bool CFileOpEngine::Copy(std::wstring source, std::wstring target) {
 
 bool CFileOpEngine::Delete(std::wstring path) {
     try {
-        RemoveAny(path);
+        RemoveAny(path, GetFileAttributesW(path.c_str()));
     } catch (CFExeption* pCaught) {
         std::unique_ptr<CFExeption> failure(pCaught);
         m_strLastError = failure->GetText();
@@ -157,8 +158,14 @@ void CFileOpEngine::CopySingleFile(const std::wstring& source, const std::wstrin
     if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) throw LastSystemError();
 }
 
-void CFileOpEngine::RemoveAny(const std::wstring& path) {
-    if (ProbePath(path) == PathIsFile) {
+void CFileOpEngine::RemoveAny(const std::wstring& path, std::uint32_t dwAttributes) {
+    const bool bReadable = dwAttributes != INVALID_FILE_ATTRIBUTES;
+    // A link is removed as an entry of its own: what it points to lies outside the tree.
+    if (bReadable && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (!RemoveLinkItself(path)) throw LastSystemError();
+        return;
+    }
+    if (bReadable && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         if (!ConfirmReadOnlyDelete(path)) {
             m_bKeptItems = true;
             return;
@@ -175,7 +182,7 @@ void CFileOpEngine::RemoveAny(const std::wstring& path) {
         if (listing.Begin(pattern)) {
             for (bool bMore = true; bMore;) {
                 bMore = listing.Advance();
-                if (!listing.IsDots()) RemoveAny(listing.FullPath());
+                if (!listing.IsDots()) RemoveAny(listing.FullPath(), listing.Attributes());
             }
         }
     }

@@ -27,7 +27,8 @@ private:
     void CopyAny(std::wstring source, std::wstring target);
     void CopyFolderContents(const std::wstring& pattern, const std::wstring& target);
     void CopySingleFile(const std::wstring& source, const std::wstring& target);
-    void RemoveAny(const std::wstring& path);
+    // dwAttributes: the path's attributes as last read, INVALID_FILE_ATTRIBUTES when unreadable.
+    void RemoveAny(const std::wstring& path, std::uint32_t dwAttributes);
     bool ConfirmReadOnlyDelete(std::wstring path);
 
     std::wstring m_strLastError;

@@ -23,6 +23,8 @@ public:
     std::wstring Name() const { return m_current.cFileName; }
     // The pattern's folder, a backslash and the entry's name.
     std::wstring FullPath() const { return m_folderPrefix + m_current.cFileName; }
+    // As the listing read them: a link carries FILE_ATTRIBUTE_REPARSE_POINT here.
+    DWORD Attributes() const { return m_current.dwFileAttributes; }
     bool IsFolder() const { return (m_current.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
     bool IsDots() const;
 

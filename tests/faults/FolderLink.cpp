@@ -1,0 +1,56 @@
+#include "faults/FolderLink.h"
+
+#include <windows.h>
+
+#include "support/FileUtil.h"
+#include "support/UnixShell.h"
+
+namespace {
+
+// Wine's own export; the string comes from the process heap.
+std::string UnixPathOf(const std::wstring& path) {
+    using UnixFileNameFn = char*(CDECL*)(const wchar_t*);
+    auto pfnUnixFileName = reinterpret_cast<UnixFileNameFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (pfnUnixFileName == nullptr) return std::string();
+    char* pszName = pfnUnixFileName(path.c_str());
+    if (pszName == nullptr) return std::string();
+    std::string name = pszName;
+    HeapFree(GetProcessHeap(), 0, pszName);
+    return name;
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+}  // namespace
+
+FolderLink::FolderLink(const std::wstring& link, const std::wstring& target) : m_link(link) {
+    if (!IsRunningUnderWine()) {
+        if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
+            m_reason = "CreateSymbolicLinkW failed with " + std::to_string(GetLastError()) +
+                       " (it needs the right to create symbolic links)";
+        return;
+    }
+    // Wine 8's CreateSymbolicLinkW reports success and makes nothing: the Linux side makes it.
+    m_unixLink = UnixPathOf(link);
+    const std::string unixTarget = UnixPathOf(target);
+    if (m_unixLink.empty() || unixTarget.empty()) {
+        m_reason = "no Linux path for " + Narrow(link) + " or " + Narrow(target);
+        return;
+    }
+    UnixScriptOutcome outcome = RunUnixScript("ln -s " + Quoted(unixTarget) + " " + Quoted(m_unixLink) + "\n");
+    if (!outcome.bRan || outcome.nExitStatus != 0) {
+        m_reason = "ln -s failed: " + outcome.output;
+        m_unixLink.clear();
+    }
+}
+
+FolderLink::~FolderLink() {
+    if (!IsMade()) return;
+    if (m_unixLink.empty()) {
+        RemoveDirectoryW(m_link.c_str());  // Windows removes the link, not its target
+    } else {
+        // rm never follows the link; "-f": the run under test may have removed it already.
+        RunUnixScript("rm -f " + Quoted(m_unixLink) + "\n");
+    }
+}

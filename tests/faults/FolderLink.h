@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// A symbolic link to a folder, made for one test; when the object goes, only the link is
+// removed, never the folder it points to. Where it cannot be made, IsMade() is false and
+// Reason() says why.
+class FolderLink {
+public:
+    FolderLink(const std::wstring& link, const std::wstring& target);
+    ~FolderLink();
+    FolderLink(const FolderLink&) = delete;
+    FolderLink& operator=(const FolderLink&) = delete;
+
+    bool IsMade() const { return m_reason.empty(); }
+    const std::string& Reason() const { return m_reason; }
+
+private:
+    std::wstring m_link;
+    std::string m_unixLink;  // under Wine: the link's Linux path
+    std::string m_reason;
+};
