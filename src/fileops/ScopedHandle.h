@@ -52,6 +52,13 @@ struct KernelHandlePolicy {
     static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
 };
 
+// Memory the system allocated with LocalAlloc and hands to the caller to free.
+struct LocalMemoryPolicy {
+    static HANDLE Invalid() noexcept { return nullptr; }
+    static void Close(HANDLE h) noexcept { ::LocalFree(h); }
+};
+
 using FileHandle = ScopedHandle<FileHandlePolicy>;      // CreateFileW
 using FindHandle = ScopedHandle<FindHandlePolicy>;      // FindFirstFileW
 using KernelHandle = ScopedHandle<KernelHandlePolicy>;  // processes, threads, events
+using LocalMemory = ScopedHandle<LocalMemoryPolicy>;    // security descriptors from SDDL

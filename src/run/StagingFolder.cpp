@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include "fileops/FileOpEngine.h"
+#include "fileops/FolderChain.h"
+#include "fileops/ProtectedFolder.h"
 #include "invocation/RunOptions.h"
 #include "package/PackageLayout.h"
 
@@ -20,4 +23,13 @@ bool GetStagingFolderPath(std::wstring& stagingFolder) {
     if (cch == 0 || cch >= kMaxPathChars) return false;
     stagingFolder = JoinStagingFolderPath(std::wstring(szTemp, cch));
     return !stagingFolder.empty();
+}
+
+bool CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine) {
+    // The result is not needed: whatever the delete left makes the creation below fail.
+    engine.Delete(stagingFolder);
+    // The temporary folder itself is the user's and is made with the usual rights when missing.
+    std::wstring chain = stagingFolder;
+    CreateFolderChain(chain, true);
+    return CreateAdministratorsOnlyFolder(stagingFolder);
 }
