@@ -9,6 +9,6 @@
 int SplitModulePath(wchar_t* fileName, std::size_t cchFileName, wchar_t* drive,
                     std::size_t cchDrive, wchar_t* folder, std::size_t cchFolder);
 
-// Rewrites a path that contains ".\" to lie under the program's folder. Returns 0, or the
+// Rewrites a path that begins with ".\" or "..\" to lie under the program's folder. Returns 0, or the
 // nonzero result of SplitModulePath and leaves the path unchanged.
 int ResolveModuleRelative(std::wstring& path);

@@ -40,7 +40,10 @@ bool LiesInside(const std::wstring& target, const std::wstring& folder) {
     return target.size() == bare.size() || target[bare.size()] == L'\\';
 }
 
-bool IsModuleRelative(const std::wstring& path) { return path.find(L".\\") != std::wstring::npos; }
+bool IsModuleRelative(const std::wstring& path) {
+    // Only the front counts: "\.\" and "\..\" inside an absolute path are the platform's to resolve.
+    return path.compare(0, 2, L".\\") == 0 || path.compare(0, 3, L"..\\") == 0;
+}
 
 std::wstring JoinModuleRelative(const std::wstring& moduleFolder, const std::wstring& path) {
     std::size_t start = path.find_first_not_of(L".\\");

@@ -16,7 +16,8 @@ bool SamePathText(const std::wstring& first, const std::wstring& second);
 // right after a backslash (letter case ignored). "C:\data2" does not lie inside "C:\data".
 bool LiesInside(const std::wstring& target, const std::wstring& folder);
 
-// True when path contains ".\" and is therefore taken relative to the program's folder.
+// True when path begins with ".\" or "..\" and is therefore taken relative to the program's
+// folder. Every other path, absolute or relative, is used as given.
 bool IsModuleRelative(const std::wstring& path);
 
 // moduleFolder (drive and folder, ending in "\") followed by path without its leading "." and

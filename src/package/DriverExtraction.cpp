@@ -3,7 +3,7 @@
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
 #include "fileops/ModulePath.h"
-#include "fileops/OutOfSpace.h"
+#include "fileops/PathKind.h"
 #include "package/PackageLayout.h"
 #include "run/ResultCodes.h"
 
@@ -21,13 +21,14 @@ int ExtractDrivers(const std::wstring& stagingFolder, const std::wstring& extrac
     // The folder copy lands under the source's last component ("32" or "64"); each row then
     // moves it to its own name, which frees the intermediate name for the next row.
     const std::wstring strDrivers = strStaging + L"\\" + kWindowsFolder;
-    // A folder the package lacks stays best effort; a drive without room leaves the caller
-    // with incomplete drivers, which it must learn of.
+    // A folder the family lacks yields no row. A copy or a move that fails would leave the
+    // caller with incomplete drivers, or drivers under a name nobody looks for.
     for (const OsDriverRow& row : kOsDriverRows) {
-        if (!engine.Copy(strDrivers + OsDriverSource(row, bUsbPackage), strExtraction) &&
-            IsOutOfSpace(engine.GetLastErrorCode()))
+        const std::wstring source = strDrivers + OsDriverSource(row, bUsbPackage);
+        if (ProbePath(source) == PathMissing) continue;
+        if (!engine.Copy(source, strExtraction) ||
+            !engine.Rename(strExtraction + row.pszIntermediate, strExtraction + row.pszFinal))
             return kResultCannotCreateFolder;
-        engine.Rename(strExtraction + row.pszIntermediate, strExtraction + row.pszFinal);
     }
     return kResultOk;
 }

@@ -3,7 +3,7 @@
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
 #include "fileops/ModulePath.h"
-#include "fileops/OutOfSpace.h"
+#include "fileops/PathKind.h"
 #include "package/PackageLayout.h"
 #include "run/ResultCodes.h"
 
@@ -26,12 +26,14 @@ int CopyPackage(const std::wstring& target) {
     std::wstring strTarget = target;
     if (!CreateFolderChain(strTarget, false)) return kResultCannotCreateFolder;
 
-    // Best effort: a missing "Others" or a file that cannot be copied is not the run's failure.
-    // A target drive without room is: the installer must not be started on a cut-off package.
+    // A package without "Others" is complete as it is. Anything of the package that exists and
+    // cannot be copied leaves a partial copy, which no installer may run on and no caller may
+    // take for the package.
     CFileOpEngine engine;
-    for (const wchar_t* pszFolder : {kWindowsFolder, kOthersFolder})
-        if (!engine.Copy(PackageSourceFolder(szDrive, szFolder, pszFolder), strTarget) &&
-            IsOutOfSpace(engine.GetLastErrorCode()))
-            return kResultCannotCreateFolder;
+    for (const wchar_t* pszFolder : {kWindowsFolder, kOthersFolder}) {
+        const std::wstring source = PackageSourceFolder(szDrive, szFolder, pszFolder);
+        if (ProbePath(source) == PathMissing) continue;
+        if (!engine.Copy(source, strTarget)) return kResultCannotCreateFolder;
+    }
     return kResultOk;
 }

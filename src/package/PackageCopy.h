@@ -3,7 +3,8 @@
 #include <string>
 
 // Copies the package's "Windows" and "Others" folders from the program's own folder into
-// target, creating the target folder chain first. Returns 0, 8 or 9.
+// target, creating the target folder chain first. Returns 0, 9, or 8 when the target cannot
+// be created or anything of an existing package folder cannot be copied into it.
 int CopyPackage(const std::wstring& target);
 
 // The source folder of one top-level package folder: the package root (drive part, then

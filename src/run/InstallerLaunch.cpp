@@ -18,21 +18,17 @@ bool BuildInstallerCommandLine(const std::wstring& stagingFolder, bool bSilent, 
     return true;
 }
 
-int LaunchAndWait(wchar_t* commandLine) {
+bool LaunchAndWait(wchar_t* commandLine) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION info = {};
-    int nResult = -1;
     if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return nResult;
+        return false;
     // Declared in this order so the process handle is closed before the thread handle.
     KernelHandle thread(info.hThread);
     KernelHandle process(info.hProcess);
     WaitForSingleObject(process.Get(), INFINITE);
-    DWORD dwExitCode = static_cast<DWORD>(-1);
-    GetExitCodeProcess(process.Get(), &dwExitCode);
-    nResult = static_cast<int>(dwExitCode);
-    return nResult;
+    return true;
 }

@@ -10,5 +10,6 @@ bool BuildInstallerCommandLine(const std::wstring& stagingFolder, bool bSilent, 
                                std::size_t cchBuffer);
 
 // Starts the command line hidden, in the caller's current folder, and waits for it without a
-// time-out. Returns the exit code, or -1 when the process cannot be started.
-int LaunchAndWait(wchar_t* commandLine);
+// time-out. Returns false when the process cannot be started. The installer's exit code is not
+// read: its outcome is in its own install log, and any value, -1 included, is a valid one.
+bool LaunchAndWait(wchar_t* commandLine);

@@ -7,10 +7,11 @@ enum ResultCode : int {
     kResultStartupFailed = 1,       // framework start-up
     kResultBadValue = 3,            // a switch without its value, a malformed keyword
     kResultOutOfResources = 6,      // the options record cannot be allocated
-    kResultCannotCreateFolder = 8,  // a folder a step must write into
+    kResultCannotCreateFolder = 8,  // a folder a step must write into, or a copy into it failed
     kResultNoModuleName = 9,        // the program's own file name cannot be read
     kResultNoLogPath = 10,
     kResultCannotCreateLog = 11,
+    kResultInstallerNotStarted = 12,
 };
 
 // The one failure exit code callers see, whatever step failed.

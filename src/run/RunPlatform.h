@@ -5,8 +5,8 @@ struct RunPlatform {
     bool (*pfnIsAdminMember)();
     // MessageBoxW without an owner window.
     int (*pfnMessageBox)(const wchar_t* text, const wchar_t* caption, unsigned style);
-    // Starts the command line (a writable buffer of 260), waits, returns the exit code or -1.
-    int (*pfnLaunchAndWait)(wchar_t* commandLine);
+    // Starts the command line (a writable buffer of 260) and waits; false when it cannot start.
+    bool (*pfnLaunchAndWait)(wchar_t* commandLine);
 };
 
 // The real calls, as the shipped program makes them.

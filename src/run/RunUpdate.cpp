@@ -34,14 +34,15 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     std::wmemcpy(options.szTargetPath, stagingFolder.c_str(), stagingFolder.size() + 1);
 
     CFileOpEngine engine(bUnattended);
-    engine.Delete(stagingFolder);
+    if (!CreateFreshStagingFolder(stagingFolder, engine)) return kResultCannotCreateFolder;
     int nRetCode = CopyPackage(stagingFolder);
     if (nRetCode != kResultOk) return nRetCode;
 
     if (bInstall) {
         if (bUsbPackage) SelectAuxMacInf(stagingFolder, options.bEnableAuxMac, engine);
         SelectInstallControl(stagingFolder, bUsbPackage, options.bForce, engine);
-        platform.pfnLaunchAndWait(szCommandLine);
+        // Its exit code is ignored, but an installer that never ran installed nothing.
+        if (!platform.pfnLaunchAndWait(szCommandLine)) return kResultInstallerNotStarted;
     } else {
         nRetCode = ExtractDrivers(stagingFolder, options.szDriverPath, bUsbPackage, engine);
         if (nRetCode != kResultOk) return nRetCode;

@@ -84,6 +84,17 @@ TEST_F(InstallRun, InstallerExitCodeDoesNotChangeTheResult) {
     EXPECT_EQ(ReadBytes(log), std::string(kStandinLogText) + kLogRecord);
 }
 
+TEST_F(InstallRun, SetupThatCannotBeStartedFailsTheRun) {
+    MakePackage();
+    WriteBytes(Root() + L"\\Windows\\Setup.exe", "not a program\r\n");
+    const std::wstring log = m_folder / L"run.log";
+
+    EXPECT_EQ(Run(L"/s /vLOGFILE=" + log).dwExitCode, 1603u);
+    EXPECT_FALSE(InstallerRan());
+    EXPECT_FALSE(PathExists(log)) << "no success record for an installer that never ran";
+    EXPECT_TRUE(IsFolder(Staging() + L"\\Windows")) << "a failed run leaves the staging folder";
+}
+
 TEST_F(InstallRun, WithoutLogFileTheRunFailsAndKeepsTheStagingFolder) {
     MakePackage();
 

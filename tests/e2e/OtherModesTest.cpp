@@ -95,13 +95,13 @@ TEST_F(OtherModes, ExtractAllOfAPackageWithoutOthersSucceeds) {
     EXPECT_FALSE(PathExists(out + L"\\Others"));
 }
 
-TEST_F(OtherModes, ExtractAllOntoAnExistingFileCopiesNothing) {
+TEST_F(OtherModes, ExtractAllOntoAnExistingFileFailsAndLeavesTheFile) {
     MakePackage();
     const std::wstring out = m_folder / L"out.bin";
     WriteBytes(out, "a file, not a folder");
 
-    // The target exists, so the folder test passes; both copies then fail as wrong operations.
-    EXPECT_EQ(Run(L"/extract_all \"" + out + L"\"").dwExitCode, 0u);
+    // Nothing can be copied into a file: the caller must not take it for the package.
+    EXPECT_EQ(Run(L"/extract_all \"" + out + L"\"").dwExitCode, 1603u);
     EXPECT_EQ(ReadBytes(out), "a file, not a folder");
 }
 

@@ -1,6 +1,10 @@
 // Where the result log goes and what it holds, through the real program.
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+#include <utility>
+
 #include "support/ProgramFixture.h"
 #include "support/FileUtil.h"
 
@@ -8,11 +12,45 @@ namespace {
 
 class ResultLog : public ProgramTest {};
 
-TEST_F(ResultLog, ModuleRelativeLogPathLandsBesideTheProgram) {
+// Where a log path lands: <pkg> is the program's folder, <test> the test's own folder.
+struct PlacementCase {
+    const char* pszName;
+    const wchar_t* pszLogPath;
+    const wchar_t* pszLandsAt;
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const PlacementCase& c, std::ostream* os) { *os << c.pszName; }
+
+class LogPathPlacement : public ResultLog, public ::testing::WithParamInterface<PlacementCase> {
+protected:
+    std::wstring Expand(std::wstring path) const {
+        for (const auto& [name, value] : {std::make_pair(std::wstring(L"<pkg>"), Root()),
+                                          std::make_pair(std::wstring(L"<test>"), m_folder.Path())})
+            if (path.compare(0, name.size(), name) == 0) path.replace(0, name.size(), value);
+        return path;
+    }
+};
+
+TEST_P(LogPathPlacement, LogLandsThereWithTheRecord) {
     MakePackage();
-    EXPECT_EQ(Run(L"/s /vLOGFILE=.\\RUN.TXT").dwExitCode, 0u);
-    EXPECT_EQ(ReadBytes(Root() + L"\\RUN.TXT"), std::string(kStandinLogText) + kLogRecord);
+    MakeFolders(m_folder / L"sub");
+
+    EXPECT_EQ(Run(L"/s /vLOGFILE=" + Expand(GetParam().pszLogPath)).dwExitCode, 0u);
+
+    EXPECT_EQ(ReadBytes(Expand(GetParam().pszLandsAt)), std::string(kStandinLogText) + kLogRecord);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, LogPathPlacement,
+    ::testing::Values(
+        PlacementCase{"DotBackslashLiesBesideTheProgram", L".\\RUN.TXT", L"<pkg>\\RUN.TXT"},
+        // Every leading dot and backslash is dropped: ".." does not go up a level.
+        PlacementCase{"DotDotBackslashLiesBesideTheProgramToo", L"..\\RUN.TXT", L"<pkg>\\RUN.TXT"},
+        // Inside an absolute path the platform resolves "." and "..".
+        PlacementCase{"AbsoluteWithDotDotInside", L"<test>\\sub\\..\\r.txt", L"<test>\\r.txt"},
+        PlacementCase{"AbsoluteWithDotInside", L"<test>\\.\\sub\\r.txt", L"<test>\\sub\\r.txt"}),
+    [](const ::testing::TestParamInfo<PlacementCase>& info) { return std::string(info.param.pszName); });
 
 TEST_F(ResultLog, ExistingLogIsReplacedNotExtended) {
     MakePackage();

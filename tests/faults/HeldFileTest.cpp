@@ -1,14 +1,13 @@
-// Files that another process holds open without sharing, met by the real program: a file of
-// the package it copies, and a file of an earlier run's staging folder it must delete.
+// Files that another process holds open, met by the real program: a file of the package it
+// copies, a file of an earlier run's staging folder it must delete, and a file in the way of
+// the per-OS driver folders.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "faults/HeldOpenFile.h"
-#include "package/PackageLayout.h"
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/ProgramFixture.h"
@@ -19,23 +18,10 @@ namespace {
 // folder WIN10 comes before WIN7 and WIN8, and in WIN7\32 driver.cat before the INF files.
 const wchar_t kHeldDriverFile[] = L"\\Windows\\WIN7\\32\\driver.cat";
 
-// The INF folders that the installer found in the staged copy, by "WIN10\32" and so on.
-std::vector<std::string> InfFoldersSeen(const std::map<std::string, std::string>& record) {
-    std::vector<std::string> seen;
-    for (const InfPairFolder& folder : kInfPairFolders) {
-        const std::string key = Narrow(folder.pszOsKey) + "\\" + Narrow(folder.pszArch);
-        auto found = record.find("inf." + key);
-        if (found != record.end() && !found->second.empty()) seen.push_back(key);
-    }
-    return seen;
-}
-
-const std::vector<std::string> kAllInfFolders = {"WIN7\\32", "WIN7\\64", "WIN8\\32", "WIN8\\64", "WIN10\\32", "WIN10\\64"};
-const std::vector<std::string> kWin10InfFolders = {"WIN10\\32", "WIN10\\64"};
-
 class HeldPackageFile : public ProgramTest {};
 
-TEST_F(HeldPackageFile, StagedCopyStopsThereAndTheRunStillInstallsAndLogs) {
+// The installer must never run on a package that was only partly staged.
+TEST_F(HeldPackageFile, StagingStopsThereAndTheInstallerNeverStarts) {
     MakePackage();
     const std::string before = TreeDigest(Root());
     const std::wstring log = m_folder / L"run.log";
@@ -46,43 +32,26 @@ TEST_F(HeldPackageFile, StagedCopyStopsThereAndTheRunStillInstallsAndLogs) {
     ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + log);
     held.Release();
 
-    // A package file that cannot be copied is not one of the results the run reports.
-    EXPECT_EQ(outcome.dwExitCode, 0u);
-    ASSERT_TRUE(InstallerRan());
-    EXPECT_EQ(InfFoldersSeen(InstallerRecord()), kWin10InfFolders)
-        << "the Windows copy ends at the held file: WIN10 before it is staged, WIN7 and WIN8 after it are not";
-    EXPECT_EQ(ReadBytes(log), std::string(kStandinLogText) + kLogRecord);
-    EXPECT_FALSE(PathExists(Staging()));
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(InstallerRan());
+    EXPECT_FALSE(PathExists(log));
+    // The failed run keeps what it staged up to the held file, and copies nothing after it.
+    EXPECT_EQ(TreeDigest(Staging() + L"\\Windows\\WIN10"), TreeDigest(Root() + L"\\Windows\\WIN10"));
+    EXPECT_FALSE(PathExists(Staging() + kHeldDriverFile));
+    EXPECT_FALSE(PathExists(Staging() + L"\\Windows\\WIN8"));
+    EXPECT_FALSE(PathExists(Staging() + L"\\Others"));
     EXPECT_EQ(TreeDigest(Root()), before) << "the package itself must stay untouched";
     EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
 }
 
-TEST_F(HeldPackageFile, OthersIsStillStagedAfterTheWindowsCopyStopped) {
-    MakePackage();
-    const std::string before = TreeDigest(Root());
-    HeldOpenFile held(Root() + kHeldDriverFile);
-    ASSERT_TRUE(held.IsHeld());
-
-    // Without a log path the run fails at the result log and leaves the staging folder to be seen.
-    ProgramOutcome outcome = Run(L"/s");
-    held.Release();
-
-    EXPECT_EQ(outcome.dwExitCode, 1603u);
-    EXPECT_TRUE(InstallerRan());
-    EXPECT_EQ(TreeDigest(Staging() + L"\\Others"), TreeDigest(Root() + L"\\Others"));
-    EXPECT_EQ(TreeDigest(Staging() + L"\\Windows\\WIN10"), TreeDigest(Root() + L"\\Windows\\WIN10"));
-    EXPECT_FALSE(PathExists(Staging() + kHeldDriverFile));
-    EXPECT_FALSE(PathExists(Staging() + L"\\Windows\\WIN7\\64"));
-    EXPECT_FALSE(PathExists(Staging() + L"\\Windows\\WIN8"));
-    EXPECT_EQ(TreeDigest(Root()), before);
-}
-
-// A staging folder left by an earlier run, with one file that another process holds open.
+// A staging folder left by an earlier run, or prepared by another user, with one file that
+// another process holds open.
 struct LeftoverCase {
     const char* pszName;
-    const wchar_t* pszHeld;                 // below the staging folder
-    std::vector<std::string> infFolders;    // what the installer finds staged
-    std::vector<std::wstring> remaining;    // the staging folder after the run
+    const wchar_t* pszHeld;              // below the staging folder
+    DWORD dwShareMode;                   // how the holder shares it
+    bool bPlantedProgram;                // the held file is a program that records when it runs
+    std::vector<std::wstring> remaining;  // the staging folder after the run
 };
 
 // Names the case in test listings instead of dumping its bytes.
@@ -90,40 +59,69 @@ void PrintTo(const LeftoverCase& c, std::ostream* os) { *os << c.pszName; }
 
 class HeldLeftover : public ProgramTest, public ::testing::WithParamInterface<LeftoverCase> {};
 
-TEST_P(HeldLeftover, DeletionsStopAtItAndTheRunGoesOn) {
+TEST_P(HeldLeftover, RunEndsBeforeCopyingAndNothingInTheLeftoverRuns) {
     const LeftoverCase& c = GetParam();
     MakePackage();
     const std::string before = TreeDigest(Root());
     const std::wstring log = m_folder / L"run.log";
+    const std::wstring planted = m_folder / L"planted-ran.txt";
     WriteBytes(Staging() + L"\\Others\\old.txt", "from an earlier run");
     WriteBytes(Staging() + L"\\Windows\\aa_old.txt", "from an earlier run");
-    WriteBytes(Staging() + c.pszHeld, "held by another process");
-    HeldOpenFile held(Staging() + c.pszHeld);
+    if (c.bPlantedProgram) {
+        ASSERT_TRUE(CopyFileW(BuiltToolPath(L"standin_installer.exe").c_str(), (Staging() + c.pszHeld).c_str(), FALSE));
+        WriteBytes(Staging() + L"\\Windows\\standin.cfg", "record=" + Narrow(planted) + "\r\nlog=\r\n");
+    } else {
+        WriteBytes(Staging() + c.pszHeld, "held by another process");
+    }
+    const std::string heldBytes = ReadBytes(Staging() + c.pszHeld);
+    HeldOpenFile held(Staging() + c.pszHeld, c.dwShareMode);
     ASSERT_TRUE(held.IsHeld());
 
     ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + log);
     held.Release();
 
-    // Neither deletion of the staging folder is one of the results the run reports.
-    EXPECT_EQ(outcome.dwExitCode, 0u);
-    ASSERT_TRUE(InstallerRan());
-    EXPECT_EQ(InfFoldersSeen(InstallerRecord()), c.infFolders);
-    EXPECT_EQ(ReadBytes(log), std::string(kStandinLogText) + kLogRecord);
-    // Both deletions end at the held file: what came before it is gone, the file stays unchanged.
+    // A leftover that cannot be removed entirely is no folder this run made.
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(InstallerRan());
+    EXPECT_FALSE(PathExists(planted)) << "a program in the leftover was started";
+    EXPECT_FALSE(PathExists(log));
+    // The delete ends at the held file: what came before it is gone, nothing is copied in.
     EXPECT_EQ(ListTree(Staging()), c.remaining);
-    EXPECT_EQ(ReadBytes(Staging() + c.pszHeld), "held by another process");
+    EXPECT_EQ(ReadBytes(Staging() + c.pszHeld), heldBytes);
     EXPECT_EQ(TreeDigest(Root()), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     HeldFile, HeldLeftover,
     ::testing::Values(
-        // Not a package name: the copy meets no obstacle and the whole package is staged.
-        LeftoverCase{"FileTheCopyLeavesAlone", L"\\Windows\\zz_held.txt", kAllInfFolders,
+        LeftoverCase{"FileOfNoPackageName", L"\\Windows\\zz_held.txt", 0, false,
                      {L"Windows\\", L"Windows\\zz_held.txt"}},
-        // A package name: the copy cannot replace it, so the Windows copy ends there as well.
-        LeftoverCase{"FileTheCopyMustReplace", kHeldDriverFile, kWin10InfFolders,
-                     {L"Windows\\", L"Windows\\WIN7\\", L"Windows\\WIN7\\32\\", L"Windows\\WIN7\\32\\driver.cat"}}),
+        LeftoverCase{"FileThePackageCopyWouldReplace", kHeldDriverFile, 0, false,
+                     {L"Windows\\", L"Windows\\WIN7\\", L"Windows\\WIN7\\32\\", L"Windows\\WIN7\\32\\driver.cat"}},
+        // Readable and startable by the run, yet neither deletable nor replaceable.
+        LeftoverCase{"PlantedInstallerSharedForReading", L"\\Windows\\Setup.exe", FILE_SHARE_READ, true,
+                     {L"Windows\\", L"Windows\\Setup.exe", L"Windows\\standin.cfg"}}),
     [](const ::testing::TestParamInfo<LeftoverCase>& info) { return std::string(info.param.pszName); });
+
+class HeldExtractionFile : public ProgramTest {};
+
+// The held file keeps the earlier Windows7-x86 folder, so the first row's move to that name fails.
+TEST_F(HeldExtractionFile, FinalFolderThatCannotBeReplacedFailsTheRun) {
+    MakePackage();
+    const std::wstring production = m_folder / L"Drivers\\production";
+    const std::wstring log = m_folder / L"extract.log";
+    WriteBytes(production + L"\\Windows7-x86\\old.sys", "driver of an earlier extraction");
+    HeldOpenFile held(production + L"\\Windows7-x86\\old.sys");
+    ASSERT_TRUE(held.IsHeld());
+
+    ProgramOutcome outcome = Run(L"/s \"/vEXTRACTDRIVERS=" + (m_folder / L"Drivers") + L" LOGFILE=" + log + L"\"");
+    held.Release();
+
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(PathExists(log));
+    EXPECT_FALSE(InstallerRan());
+    EXPECT_EQ(ReadBytes(production + L"\\Windows7-x86\\old.sys"), "driver of an earlier extraction");
+    EXPECT_TRUE(IsFolder(Staging() + L"\\Windows")) << "a failed run leaves the staging folder";
+}
 
 }  // namespace

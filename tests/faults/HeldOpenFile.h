@@ -6,12 +6,14 @@
 
 #include "fileops/ScopedHandle.h"
 
-// A handle on an existing file that shares nothing, held by the test process: for the program,
-// another process, nobody may read, write or delete the file while the handle is open.
+// A handle on an existing file held by the test process. With no sharing (the default) no
+// other process may read, write or delete the file while the handle is open; with
+// FILE_SHARE_READ others may still read and start it, but neither replace nor delete it.
 class HeldOpenFile {
 public:
-    explicit HeldOpenFile(const std::wstring& path)
-        : m_file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    explicit HeldOpenFile(const std::wstring& path, DWORD dwShareMode = 0)
+        : m_file(CreateFileW(path.c_str(), GENERIC_READ, dwShareMode, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr)) {}
 
     bool IsHeld() const { return m_file.IsValid(); }
     void Release() { m_file.Reset(); }

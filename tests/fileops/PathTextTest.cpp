@@ -103,7 +103,12 @@ INSTANTIATE_TEST_SUITE_P(
                       // ".." does not go up a level: every leading dot and backslash is dropped.
                       JoinCase{"DotDotBackslash", L"..\\logs\\run.txt", true, L"D:\\pkg\\logs\\run.txt"},
                       JoinCase{"RepeatedPrefix", L".\\.\\\\x", true, L"D:\\pkg\\x"},
-                      JoinCase{"AbsoluteWithDotInMiddle", L"C:\\a\\.\\b", true, L"D:\\pkg\\C:\\a\\.\\b"},
+                      // Only the front counts: the platform resolves "." and ".." further in.
+                      JoinCase{"AbsoluteWithDotInMiddle", L"C:\\a\\.\\b", false, L""},
+                      JoinCase{"AbsoluteWithDotDotInMiddle", L"C:\\Logs\\sub\\..\\r.txt", false, L""},
+                      JoinCase{"ShareWithDotInMiddle", L"\\\\server\\share\\.\\r.txt", false, L""},
+                      JoinCase{"RelativeWithDotInMiddle", L"logs\\.\\run.txt", false, L""},
+                      JoinCase{"ThreeDots", L"...\\x", false, L""},
                       JoinCase{"OnlyDots", L".\\", true, L"D:\\pkg\\"},
                       JoinCase{"RelativeWithoutDot", L"logs\\run.txt", false, L""},
                       JoinCase{"Absolute", L"C:\\Logs\\nic.log", false, L""},

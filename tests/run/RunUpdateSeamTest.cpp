@@ -34,9 +34,9 @@ int RecordBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
     g_seen.style = style;
     return 1;  // OK
 }
-int RecordLaunch(wchar_t*) {
+bool RecordLaunch(wchar_t*) {
     ++g_seen.nLaunches;
-    return 0;
+    return true;
 }
 
 class RunUpdateSeam : public ::testing::Test {
