@@ -5,7 +5,7 @@
 
 #include "invocation/WhiteSpace.h"
 #include "package/PackageLayout.h"
-#include "run/ResultCodes.h"
+#include "package/ResultCodes.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "fileops/ModulePath.h"
 #include "fileops/PathKind.h"
 #include "package/PackageLayout.h"
-#include "run/ResultCodes.h"
+#include "package/ResultCodes.h"
 
 int ExtractDrivers(const std::wstring& stagingFolder, const std::wstring& extractionFolder,
                    bool bUsbPackage, CFileOpEngine& engine) {

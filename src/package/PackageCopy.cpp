@@ -5,7 +5,7 @@
 #include "fileops/ModulePath.h"
 #include "fileops/PathKind.h"
 #include "package/PackageLayout.h"
-#include "run/ResultCodes.h"
+#include "package/ResultCodes.h"
 
 std::wstring PackageSourceFolder(const std::wstring& drive, const std::wstring& folder,
                                  const std::wstring& name) {

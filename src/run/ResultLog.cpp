@@ -11,7 +11,7 @@
 #include "fileops/ModulePath.h"
 #include "fileops/PathKind.h"
 #include "package/PackageLayout.h"
-#include "run/ResultCodes.h"
+#include "package/ResultCodes.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "package/DriverExtraction.h"
 #include "package/InstallControl.h"
 #include "package/PackageCopy.h"
+#include "package/ResultCodes.h"
 #include "run/InstallerLaunch.h"
-#include "run/ResultCodes.h"
 #include "run/ResultLog.h"
 #include "run/StagingFolder.h"
 

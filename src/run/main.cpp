@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "run/ResultCodes.h"
+#include "package/ResultCodes.h"
 #include "run/RunUpdate.h"
 
 // The arguments the platform passes are ignored: the run splits the full command line itself.

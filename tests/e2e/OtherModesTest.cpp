@@ -6,6 +6,7 @@
 #include "package/PackageLayout.h"
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
+#include "support/NamedCase.h"
 
 namespace {
 
@@ -120,8 +121,7 @@ TEST_F(OtherModes, UsagePageGoesToStandardOutputThenToABox) {
     EXPECT_FALSE(InstallerRan());
 }
 
-struct RejectedCase {
-    const char* name;
+struct RejectedCase : NamedCase {
     std::wstring arguments;
 };
 
@@ -146,6 +146,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RejectedCase{"DriverFolderWithoutBlank", L"/s /vEXTRACTDRIVERS=C:\\Drv"},
                       RejectedCase{"SilentAfterKeywordMode", L"\"/vEXTRACTDRIVERS=C:\\Drv \" /s"},
                       RejectedCase{"LogPathTooLong", L"/s /vLOGFILE=C:\\" + std::wstring(300, L'x')}),
-    [](const ::testing::TestParamInfo<RejectedCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 }  // namespace

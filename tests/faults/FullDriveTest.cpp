@@ -3,11 +3,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <ostream>
 #include <string>
 
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
+#include "support/NamedCase.h"
 #include "support/ProgramFixture.h"
 #include "support/SmallDrive.h"
 
@@ -41,15 +41,11 @@ enum class LogLeft {
     DriverLogNoRecord  // the driver log whole, the record cut short
 };
 
-struct LogCase {
-    const char* pszName;
+struct LogCase : NamedCase {
     Room room;  // with pages free, the driver log is made to fill them
     const wchar_t* pszLog;  // below the drive's root
     LogLeft left;
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const LogCase& c, std::ostream* os) { *os << c.pszName; }
 
 class LogOnFullDrive : public FullDriveRun, public ::testing::WithParamInterface<LogCase> {};
 
@@ -106,16 +102,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Its folder and the empty file are made; neither the driver log nor the record fits.
         LogCase{"NoRoomForItsContent", kNoRoomForData, L"\\Logs\\run.log", LogLeft::NoRecord},
         LogCase{"NoRoomForTheWholeRecord", kOnePageLeft, L"\\Logs\\run.log", LogLeft::DriverLogNoRecord}),
-    [](const ::testing::TestParamInfo<LogCase>& info) { return std::string(info.param.pszName); });
+    CaseName());
 
-struct ExtractionCase {
-    const char* pszName;
+struct ExtractionCase : NamedCase {
     Room room;
     bool bFolderMade;  // the extraction folder itself could be made
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const ExtractionCase& c, std::ostream* os) { *os << c.pszName; }
 
 class ExtractionOnFullDrive : public FullDriveRun, public ::testing::WithParamInterface<ExtractionCase> {};
 
@@ -147,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExtractionCase{"NoRoomForTheFolder", kNoRoomAtAll, false},
         // The folders are made, but no driver file fits into them.
         ExtractionCase{"NoRoomForTheDrivers", kNoRoomForData, true}),
-    [](const ::testing::TestParamInfo<ExtractionCase>& info) { return std::string(info.param.pszName); });
+    CaseName());
 
 // A temporary folder without room: the installer must not be started on a cut-off package.
 TEST_F(FullDriveRun, StagingOnAFullDriveEndsBeforeTheInstaller) {

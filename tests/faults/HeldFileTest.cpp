@@ -3,13 +3,13 @@
 // the per-OS driver folders.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "faults/HeldOpenFile.h"
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
+#include "support/NamedCase.h"
 #include "support/ProgramFixture.h"
 
 namespace {
@@ -46,16 +46,12 @@ TEST_F(HeldPackageFile, StagingStopsThereAndTheInstallerNeverStarts) {
 
 // A staging folder left by an earlier run, or prepared by another user, with one file that
 // another process holds open.
-struct LeftoverCase {
-    const char* pszName;
+struct LeftoverCase : NamedCase {
     const wchar_t* pszHeld;              // below the staging folder
     DWORD dwShareMode;                   // how the holder shares it
     bool bPlantedProgram;                // the held file is a program that records when it runs
     std::vector<std::wstring> remaining;  // the staging folder after the run
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const LeftoverCase& c, std::ostream* os) { *os << c.pszName; }
 
 class HeldLeftover : public ProgramTest, public ::testing::WithParamInterface<LeftoverCase> {};
 
@@ -101,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Readable and startable by the run, yet neither deletable nor replaceable.
         LeftoverCase{"PlantedInstallerSharedForReading", L"\\Windows\\Setup.exe", FILE_SHARE_READ, true,
                      {L"Windows\\", L"Windows\\Setup.exe", L"Windows\\standin.cfg"}}),
-    [](const ::testing::TestParamInfo<LeftoverCase>& info) { return std::string(info.param.pszName); });
+    CaseName());
 
 class HeldExtractionFile : public ProgramTest {};
 

@@ -4,28 +4,24 @@
 
 #include <windows.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
+#include "support/NamedCase.h"
 #include "support/ProgramFixture.h"
 
 namespace {
 
 using Answer = MessageBoxAnswerer::Answer;
 
-struct ReadOnlyLogCase {
-    const char* pszName;
+struct ReadOnlyLogCase : NamedCase {
     bool bSilent;
     std::vector<Answer> answers;  // to the read-only question; a silent run asks none
     DWORD dwExitCode;
     bool bReplaced;  // false: the old log stays as it was
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const ReadOnlyLogCase& c, std::ostream* os) { *os << c.pszName; }
 
 class ReadOnlyLog : public ProgramTest, public ::testing::WithParamInterface<ReadOnlyLogCase> {};
 
@@ -70,6 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
         // A kept log cannot be made anew, so the run fails without touching it.
         ReadOnlyLogCase{"AnswerNoKeepsItAndFails", false, {Answer::No}, 1603, false},
         ReadOnlyLogCase{"CancelKeepsItAndFails", false, {Answer::Cancel}, 1603, false}),
-    [](const ::testing::TestParamInfo<ReadOnlyLogCase>& info) { return std::string(info.param.pszName); });
+    CaseName());
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "fileops/FileOpEngine.h"
 #include "support/FileUtil.h"
+#include "support/NamedCase.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -79,8 +80,7 @@ TEST_F(EngineCopy, ResultAgreesWithCopyOntoReadOnlyFile) {
 }
 
 // Copying a folder onto the folder that holds it would copy it onto itself; it is a no-op.
-struct OntoParentCase {
-    const char* name;
+struct OntoParentCase : NamedCase {
     std::wstring (*target)(const std::wstring& parent);
     bool bTrailingBackslashOnSource;
 };
@@ -109,11 +109,10 @@ INSTANTIATE_TEST_SUITE_P(
                       OntoParentCase{"LowerCase", [](const std::wstring& p) { return Lower(p); }, false},
                       OntoParentCase{"SourceWithTrailingBackslashOntoItself",
                                      [](const std::wstring& p) { return p + L"\\Windows"; }, true}),
-    [](const ::testing::TestParamInfo<OntoParentCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 // Failures: the first one ends the copy, and the engine keeps its text and code.
-struct CopyFailureCase {
-    const char* name;
+struct CopyFailureCase : NamedCase {
     const wchar_t* source;  // relative to the test folder
     const wchar_t* target;
     const wchar_t* textAfterPath;  // appended to the named path; or the whole text
@@ -149,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
         CopyFailureCase{"MissingSource", L"absent.txt", L"folder", L" not found", true, false},
         CopyFailureCase{"MissingSourceAndTarget", L"absent", L"nowhere", L" not found", true, false},
         CopyFailureCase{"FolderOntoFile", L"folder", L"file.txt", L"Wrong operation", false, false}),
-    [](const ::testing::TestParamInfo<CopyFailureCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(EngineCopy, UnprobeablePathsDoNothingAndSucceed) {
     WriteBytes(temp / L"src\\a.txt", "a");
@@ -196,7 +195,11 @@ TEST_F(EngineCopy, BareRelativeFolderNameCopiesContentsStraightIntoTarget) {
 
 // A target inside the source: the copy may enter as many subfolders as the target lies deeper
 // than the source, so it cannot descend into its own output. NTFS and Wine list in name order.
-class EngineCopyNested : public EngineCopy, public ::testing::WithParamInterface<bool> {};
+struct NestedCase : NamedCase {
+    bool bTargetInOtherCase;
+};
+
+class EngineCopyNested : public EngineCopy, public ::testing::WithParamInterface<NestedCase> {};
 
 TEST_P(EngineCopyNested, BudgetLimitsSubfoldersToTheDepthDifference) {
     const std::wstring pkg = temp / L"pkg";
@@ -206,7 +209,7 @@ TEST_P(EngineCopyNested, BudgetLimitsSubfoldersToTheDepthDifference) {
     WriteBytes(pkg + L"\\a\\deep\\g.txt", "g");
     WriteBytes(pkg + L"\\b\\h.txt", "h");
     MakeFolders(pkg + L"\\out");
-    const std::wstring target = GetParam() ? Upper(pkg) + L"\\OUT" : pkg + L"\\out";
+    const std::wstring target = GetParam().bTargetInOtherCase ? Upper(pkg) + L"\\OUT" : pkg + L"\\out";
 
     ASSERT_TRUE(engine.Copy(pkg, target));
 
@@ -214,10 +217,9 @@ TEST_P(EngineCopyNested, BudgetLimitsSubfoldersToTheDepthDifference) {
               (Tree{L"pkg\\", L"pkg\\a\\", L"pkg\\a\\f.txt", L"pkg\\top1.txt", L"pkg\\top2.txt"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Spelling, EngineCopyNested, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "TargetInOtherCase" : "SameCase");
-                         });
+INSTANTIATE_TEST_SUITE_P(Spelling, EngineCopyNested,
+                         ::testing::Values(NestedCase{"SameCase", false}, NestedCase{"TargetInOtherCase", true}),
+                         CaseName());
 
 TEST_F(EngineCopy, BudgetEndsWithTheCopy) {
     const std::wstring pkg = temp / L"pkg";

@@ -8,6 +8,7 @@
 #include "fileops/FileOpEngine.h"
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
+#include "support/NamedCase.h"
 #include "support/TempFolder.h"
 #include "SystemMessage.h"
 
@@ -53,8 +54,7 @@ TEST_F(EngineDelete, RemovesSingleFile) {
     EXPECT_FALSE(PathExists(temp / L"log.txt"));
 }
 
-struct MissingCase {
-    const char* name;
+struct MissingCase : NamedCase {
     const wchar_t* path;  // relative to the test folder
     std::uint32_t dwCode;
 };
@@ -74,14 +74,11 @@ TEST_P(EngineDeleteMissing, FailsWithSystemCodeAndText) {
 INSTANTIATE_TEST_SUITE_P(Cases, EngineDeleteMissing,
                          ::testing::Values(MissingCase{"InExistingFolder", L"absent", ERROR_FILE_NOT_FOUND},
                                            MissingCase{"ParentMissingToo", L"absent\\child", ERROR_PATH_NOT_FOUND}),
-                         [](const ::testing::TestParamInfo<MissingCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         CaseName());
 
 // The folder f holds a.txt, m\ro.txt (read-only), m\s.txt and z.txt; a delete walks it in name
 // order, so the question comes after a.txt is gone and before m\s.txt and z.txt are touched.
-struct ReadOnlyCase {
-    const char* name;
+struct ReadOnlyCase : NamedCase {
     Answer answer;
     Tree remaining;  // what is left of f; empty: f itself is gone
     bool bKeptItems;
@@ -126,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ReadOnlyCase{"Yes", Answer::Yes, {}, false, false},
                       ReadOnlyCase{"No", Answer::No, {L"m\\", L"m\\ro.txt"}, true, false},
                       ReadOnlyCase{"Cancel", Answer::Cancel, {L"m\\", L"m\\ro.txt", L"m\\s.txt", L"z.txt"}, true, true}),
-    [](const ::testing::TestParamInfo<ReadOnlyCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(EngineDelete, EveryReadOnlyFileIsAskedAboutInWalkOrder) {
     const std::wstring root = temp / L"f";
@@ -162,7 +159,11 @@ TEST_F(EngineDelete, KeptFileHidesLaterFolderFailures) {
 }
 
 // Nobody answers in an unattended run: read-only files go as if the answer were Yes.
-class EngineDeleteUnattended : public EngineDelete, public ::testing::WithParamInterface<bool> {};
+struct UnattendedCase : NamedCase {
+    bool bAtConstruction;  // false: set on the engine afterwards
+};
+
+class EngineDeleteUnattended : public EngineDelete, public ::testing::WithParamInterface<UnattendedCase> {};
 
 TEST_P(EngineDeleteUnattended, DeletesReadOnlyFilesWithoutBox) {
     const std::wstring root = temp / L"f";
@@ -171,7 +172,7 @@ TEST_P(EngineDeleteUnattended, DeletesReadOnlyFilesWithoutBox) {
     SetReadOnly(root + L"\\ro.txt", true);
     SetReadOnly(root + L"\\sub\\ro2.txt", true);
     MessageBoxAnswerer noBox({});
-    const bool bAtConstruction = GetParam();
+    const bool bAtConstruction = GetParam().bAtConstruction;
     CFileOpEngine engine(bAtConstruction);
     if (!bAtConstruction) engine.SetUnattended(true);
 
@@ -183,7 +184,6 @@ TEST_P(EngineDeleteUnattended, DeletesReadOnlyFilesWithoutBox) {
     EXPECT_FALSE(engine.HasKeptItems());
 }
 
-INSTANTIATE_TEST_SUITE_P(Set, EngineDeleteUnattended, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "AtConstruction" : "BySetter");
-                         });
+INSTANTIATE_TEST_SUITE_P(Set, EngineDeleteUnattended,
+                         ::testing::Values(UnattendedCase{"AtConstruction", true}, UnattendedCase{"BySetter", false}),
+                         CaseName());

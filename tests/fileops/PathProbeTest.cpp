@@ -8,11 +8,11 @@
 #include "fileops/PathKind.h"
 #include "fileops/ScopedHandle.h"
 #include "support/FileUtil.h"
+#include "support/NamedCase.h"
 #include "support/TempFolder.h"
 
 namespace {
-struct ProbeCase {
-    const char* name;
+struct ProbeCase : NamedCase {
     const wchar_t* path;  // relative to a test folder holding file.txt and a folder
     PathKind expected;
 };
@@ -35,12 +35,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, PathProbe,
                                            ProbeCase{"Missing", L"absent.txt", PathMissing},
                                            ProbeCase{"InMissingFolder", L"absent\\file.txt", PathMissing},
                                            ProbeCase{"SearchPattern", L"folder\\*.*", PathError}),
-                         [](const ::testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
+                         CaseName());
 
 namespace {
 // Another handle on the file, held for the test, with the given access and sharing.
-struct HolderCase {
-    const char* name;
+struct HolderCase : NamedCase {
     DWORD dwAccess;
     DWORD dwShare;
     bool bOpens;
@@ -67,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HolderCase{"WriterWithoutSharing", GENERIC_WRITE, 0, false},
                       // The probe itself shares reading only, so any writer keeps it out.
                       HolderCase{"WriterSharingAll", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, false}),
-    [](const ::testing::TestParamInfo<HolderCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(FileOpensForRead, OnlyExistingFiles) {
     TempFolder temp;
@@ -79,8 +78,7 @@ TEST(FileOpensForRead, OnlyExistingFiles) {
 }
 
 namespace {
-struct ChainCase {
-    const char* name;
+struct ChainCase : NamedCase {
     const wchar_t* path;  // relative to the test folder
     bool bLastIsFile;
     bool bResult;
@@ -115,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ChainCase{"TrailingBackslash", L"t\\a\\", false, true, L"t\\a", nullptr},
                       ChainCase{"ExistingFileAsLastPart", L"file.txt", false, true, nullptr, nullptr},
                       ChainCase{"BelowAFile", L"file.txt\\sub", false, false, nullptr, nullptr}),
-    [](const ::testing::TestParamInfo<ChainCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(FolderChain, FileNameWithoutAnyBackslashHasNoFolder) {
     std::wstring path = L"nic.log";

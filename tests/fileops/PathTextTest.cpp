@@ -3,15 +3,10 @@
 #include <string>
 
 #include "fileops/PathText.h"
+#include "support/NamedCase.h"
 
 namespace {
-template <class Case>
-std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
-
-struct TextCase {
-    const char* name;
+struct TextCase : NamedCase {
     std::wstring input;
     std::wstring expected;
 };
@@ -31,7 +26,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TrailingBackslash,
                                            TextCase{"Folder", L"C:\\pkg", L"C:\\pkg\\"},
                                            TextCase{"AlreadyEnds", L"C:\\pkg\\", L"C:\\pkg\\"},
                                            TextCase{"ForwardSlashIsOrdinary", L"C:/pkg/", L"C:/pkg/\\"}),
-                         CaseName<TextCase>);
+                         CaseName());
 
 TEST_P(FolderNameOfPattern, IsTextAfterSecondToLastBackslash) {
     EXPECT_EQ(LastFolderName(GetParam().input), GetParam().expected);
@@ -44,11 +39,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, FolderNameOfPattern,
                                            TextCase{"RelativeWithParent", L"pkg\\Windows\\*.*", L"Windows"},
                                            TextCase{"NoBackslash", L"*.*", L""},
                                            TextCase{"DoubledBackslash", L"C:\\pkg\\\\*.*", L""}),
-                         CaseName<TextCase>);
+                         CaseName());
 
 namespace {
-struct InsideCase {
-    const char* name;
+struct InsideCase : NamedCase {
     std::wstring target;
     std::wstring folder;
     bool bInside;
@@ -76,11 +70,10 @@ INSTANTIATE_TEST_SUITE_P(
                       InsideCase{"SourceInMiddleOfTarget", L"D:\\copy\\C:\\pkg", L"C:\\pkg", false},
                       InsideCase{"Unrelated", L"D:\\out", L"C:\\pkg", false},
                       InsideCase{"EmptyFolder", L"C:\\pkg", L"", false}),
-    CaseName<InsideCase>);
+    CaseName());
 
 namespace {
-struct JoinCase {
-    const char* name;
+struct JoinCase : NamedCase {
     std::wstring path;
     bool bModuleRelative;
     std::wstring joined;  // under D:\pkg\ when module relative
@@ -113,4 +106,4 @@ INSTANTIATE_TEST_SUITE_P(
                       JoinCase{"RelativeWithoutDot", L"logs\\run.txt", false, L""},
                       JoinCase{"Absolute", L"C:\\Logs\\nic.log", false, L""},
                       JoinCase{"DotWithoutBackslash", L"run.txt", false, L""}),
-    CaseName<JoinCase>);
+    CaseName());

@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "invocation/CommandLine.h"
+#include "support/NamedCase.h"
 
 namespace {
 
 // One command line and the record it must leave; unset expectations are the initial values.
-struct ParseCase {
-    std::string name;
+struct ParseCase : NamedCase {
     std::vector<std::wstring> args;  // after the program's own path
     int nResult = 0;
     int nMode = ModeInstall;
@@ -18,17 +17,14 @@ struct ParseCase {
     bool bForce = false;
     bool bEnableAuxMac = true;
 
-    ParseCase(std::string caseName, std::vector<std::wstring> arguments, int result, int mode)
-        : name(std::move(caseName)), args(std::move(arguments)), nResult(result), nMode(mode) {}
+    ParseCase(const char* pszCaseName, std::vector<std::wstring> arguments, int result, int mode)
+        : NamedCase{pszCaseName}, args(std::move(arguments)), nResult(result), nMode(mode) {}
     ParseCase& Target(std::wstring path) { target = std::move(path); return *this; }
     ParseCase& Driver(std::wstring path) { driver = std::move(path); return *this; }
     ParseCase& Log(std::wstring path) { log = std::move(path); return *this; }
     ParseCase& Force() { bForce = true; return *this; }
     ParseCase& NoAuxMac() { bEnableAuxMac = false; return *this; }
 };
-
-// Test listings show the case's name rather than its bytes.
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 
 std::wstring Chars(std::size_t count, wchar_t ch = L'A') { return std::wstring(count, ch); }
 
@@ -219,14 +215,12 @@ TEST_P(ParseCommandLineTest, FillsRecord) {
     EXPECT_EQ(options.bEnableAuxMac, c.bEnableAuxMac);
 }
 
-std::string CaseName(const ::testing::TestParamInfo<ParseCase>& info) { return info.param.name; }
-
-INSTANTIATE_TEST_SUITE_P(Documented, ParseCommandLineTest, ::testing::ValuesIn(DocumentedCases()), CaseName);
-INSTANTIATE_TEST_SUITE_P(Switches, ParseCommandLineTest, ::testing::ValuesIn(SwitchCases()), CaseName);
-INSTANTIATE_TEST_SUITE_P(KeywordText, ParseCommandLineTest, ::testing::ValuesIn(KeywordTextCases()), CaseName);
-INSTANTIATE_TEST_SUITE_P(ValueRule, ParseCommandLineTest, ::testing::ValuesIn(ValueRuleCases()), CaseName);
-INSTANTIATE_TEST_SUITE_P(FreshInstall, ParseCommandLineTest, ::testing::ValuesIn(FreshInstallCases()), CaseName);
-INSTANTIATE_TEST_SUITE_P(Lengths, ParseCommandLineTest, ::testing::ValuesIn(LengthCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Documented, ParseCommandLineTest, ::testing::ValuesIn(DocumentedCases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(Switches, ParseCommandLineTest, ::testing::ValuesIn(SwitchCases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(KeywordText, ParseCommandLineTest, ::testing::ValuesIn(KeywordTextCases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(ValueRule, ParseCommandLineTest, ::testing::ValuesIn(ValueRuleCases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(FreshInstall, ParseCommandLineTest, ::testing::ValuesIn(FreshInstallCases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(Lengths, ParseCommandLineTest, ::testing::ValuesIn(LengthCases()), CaseName());
 
 // The record's defaults are the parser's own: a reused record loses an earlier run's flags.
 TEST(ParseCommandLineDefaults, ResetsModeAndFlagsButNotPaths) {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "invocation/PackageProfile.h"
 #include "support/FileUtil.h"
+#include "support/NamedCase.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -22,13 +22,10 @@ std::string Utf16(const std::wstring& text, bool bBigEndian) {
     return bytes;
 }
 
-struct ProfileCase {
-    std::string name;
+struct ProfileCase : NamedCase {
     std::string bytes;
     bool bUsb;
 };
-
-void PrintTo(const ProfileCase& c, std::ostream* os) { *os << c.name; }
 
 std::vector<ProfileCase> ProfileCases() {
     using namespace std::string_literals;
@@ -75,8 +72,7 @@ TEST_P(ProfileFileTest, FindsWholeWordUsb) {
     EXPECT_EQ(ReadProfileFile(path), GetParam().bUsb);
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, ProfileFileTest, ::testing::ValuesIn(ProfileCases()),
-                         [](const ::testing::TestParamInfo<ProfileCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Profiles, ProfileFileTest, ::testing::ValuesIn(ProfileCases()), CaseName());
 
 TEST(ProfileFile, MissingFileIsNoUsb) {
     TempFolder folder;

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-
-#include <cstdio>
 #include <string>
 
 #include "invocation/UsagePage.h"
 #include "support/FileUtil.h"
+#include "support/ProgramRun.h"
+#include "support/StdoutCapture.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -31,29 +28,6 @@ TEST(UsagePage, TextIsTheTwelveLinesInOrder) {
     EXPECT_EQ(UsageText(), kPage);
     EXPECT_EQ(std::wstring(kUsageCaption), L"QVP tool help page");
 }
-
-// Sends standard output (descriptor 1) into a file for the fixture's lifetime. The file is in
-// text mode, as a redirected standard output is for the shipped program.
-class StdoutCapture {
-public:
-    explicit StdoutCapture(const std::wstring& path) {
-        std::fflush(stdout);
-        m_saved = _dup(1);
-        int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_TEXT, _S_IREAD | _S_IWRITE);
-        _dup2(fd, 1);
-        _close(fd);
-    }
-    ~StdoutCapture() {
-        std::fflush(stdout);
-        _dup2(m_saved, 1);
-        _close(m_saved);
-    }
-    StdoutCapture(const StdoutCapture&) = delete;
-    StdoutCapture& operator=(const StdoutCapture&) = delete;
-
-private:
-    int m_saved;
-};
 
 struct BoxCall {
     int nCalls = 0;
@@ -86,10 +60,8 @@ TEST(ShowUsage, PrintsThePageBeforeTheBoxShowsIt) {
     EXPECT_EQ(g_box.text, kPage);
     EXPECT_EQ(g_box.caption, L"QVP tool help page");
     EXPECT_EQ(g_box.style, 0u);  // MB_OK
-    // Every line reached the output, flushed, before the box blocked the run. Text mode writes
-    // each line feed as CR LF.
-    std::string expected;
-    for (char ch : Narrow(kPage)) expected += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    // Every line reached the output, flushed, before the box blocked the run.
+    const std::string expected = ConsoleBytes(kPage);
     EXPECT_EQ(g_box.stdoutWhileOpen, expected);
     EXPECT_EQ(ReadBytes(g_stdoutPath), expected);
 }

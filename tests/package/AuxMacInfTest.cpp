@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "package/AuxMacInf.h"
 #include "StagedPackage.h"
+#include "support/NamedCase.h"
 
 namespace {
 
@@ -28,8 +28,7 @@ struct InfFile {
     const wchar_t* pszInf;
 };
 
-struct InfCase {
-    const char* pszName;
+struct InfCase : NamedCase {
     InfPairState state;
     bool bEnableAuxMac;
     bool bWithoutWin8x64;  // the staged package lacks Windows\WIN8\64
@@ -67,9 +66,6 @@ const InfCase kInfCases[] = {
     {"MissingFolderOff", InfPairState::BaseActive, false, true, kAuxActive},
 };
 
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const InfCase& c, std::ostream* os) { *os << c.pszName; }
-
 class SelectAuxMacInfCase : public StagedPackageTest<::testing::TestWithParam<InfCase>> {};
 
 }  // namespace
@@ -103,7 +99,7 @@ TEST_P(SelectAuxMacInfCase, LeavesEachPairInItsExpectedNames) {
 }
 
 INSTANTIATE_TEST_SUITE_P(InfStates, SelectAuxMacInfCase, ::testing::ValuesIn(kInfCases),
-                         [](const ::testing::TestParamInfo<InfCase>& info) { return info.param.pszName; });
+                         CaseName());
 
 // A chosen INF under both its names cannot be activated; the other one is still deactivated.
 TEST_F(StagedPackage, ChosenInfUnderBothNamesKeepsBoth) {

@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "package/DriverExtraction.h"
-#include "run/ResultCodes.h"
+#include "package/ResultCodes.h"
 #include "StagedPackage.h"
+#include "support/NamedCase.h"
 
 namespace {
 
@@ -43,12 +44,16 @@ std::vector<std::wstring> ExpectedFinalFolders() {
     return out;
 }
 
-class ExtractDriversFamily : public StagedPackageTest<::testing::TestWithParam<bool>> {};
+struct FamilyCase : NamedCase {
+    bool bUsbPackage;
+};
+
+class ExtractDriversFamily : public StagedPackageTest<::testing::TestWithParam<FamilyCase>> {};
 
 }  // namespace
 
 TEST_P(ExtractDriversFamily, YieldsTheEightFoldersEachACopyOfItsDriverFolder) {
-    const bool bUsbPackage = GetParam();
+    const bool bUsbPackage = GetParam().bUsbPackage;
     PackageSpec spec;
     spec.bUsbPackage = bUsbPackage;
     StagePackage(spec);
@@ -73,7 +78,7 @@ TEST_P(ExtractDriversFamily, YieldsTheEightFoldersEachACopyOfItsDriverFolder) {
 }
 
 TEST_P(ExtractDriversFamily, PackageWithoutDriverFoldersLeavesAnEmptyFolder) {
-    const bool bUsbPackage = GetParam();
+    const bool bUsbPackage = GetParam().bUsbPackage;
     PackageSpec spec;
     spec.bUsbPackage = bUsbPackage;
     spec.bDriverFolders = false;
@@ -86,10 +91,8 @@ TEST_P(ExtractDriversFamily, PackageWithoutDriverFoldersLeavesAnEmptyFolder) {
     EXPECT_TRUE(ListTree(extraction).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, ExtractDriversFamily, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "UsbFamily" : "NicFamily";
-                         });
+INSTANTIATE_TEST_SUITE_P(Families, ExtractDriversFamily,
+                         ::testing::Values(FamilyCase{"NicFamily", false}, FamilyCase{"UsbFamily", true}), CaseName());
 
 TEST_F(StagedPackage, ExtractionRebuildsOnlyTheProductionFolder) {
     StagePackage(PackageSpec{});

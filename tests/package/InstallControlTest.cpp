@@ -1,15 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 
 #include "package/InstallControl.h"
 #include "StagedPackage.h"
+#include "support/NamedCase.h"
 
 namespace {
 
-struct ControlCase {
-    const char* pszName;
+struct ControlCase : NamedCase {
     bool bUsbPackage;
     bool bForce;
     const wchar_t* pszControl;  // below the staging folder
@@ -27,9 +26,6 @@ const ControlCase kControlCases[] = {
     {"NicNotForced", false, false, L"Windows\\InstCtrl\\WINVISTA\\InstCtrl_Ndis6.txt",
      L"Windows\\InstCtrl\\WINVISTA\\InstCtrl_Ndis6_KNDrvEnabled.txt", L"Windows\\InstCtrl.txt"},
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.pszName; }
 
 class SelectInstallControlCase : public StagedPackageTest<::testing::TestWithParam<ControlCase>> {};
 
@@ -65,4 +61,4 @@ TEST_P(SelectInstallControlCase, MissingInstallControlFileStaysMissing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FamiliesAndForce, SelectInstallControlCase, ::testing::ValuesIn(kControlCases),
-                         [](const ::testing::TestParamInfo<ControlCase>& info) { return info.param.pszName; });
+                         CaseName());

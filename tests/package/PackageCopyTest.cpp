@@ -2,18 +2,17 @@
 
 #include <stdlib.h>
 
-#include <ostream>
 #include <string>
 
 #include "package/PackageCopy.h"
-#include "run/ResultCodes.h"
+#include "package/ResultCodes.h"
 #include "support/FileUtil.h"
+#include "support/NamedCase.h"
 #include "support/TempFolder.h"
 
 namespace {
 
-struct SourceCase {
-    const char* pszName;
+struct SourceCase : NamedCase {
     const wchar_t* pszProgram;  // the program's own file name
     const wchar_t* pszFolder;
     const wchar_t* pszExpected;
@@ -26,9 +25,6 @@ const SourceCase kSourceCases[] = {
     {"DriveProgram", L"D:\\Pkg\\NicUpdate.exe", L"Others", L"D:\\Pkg\\Others"},
     {"DriveRootProgram", L"D:\\NicUpdate.exe", L"Windows", L"D:\\Windows"},
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const SourceCase& c, std::ostream* os) { *os << c.pszName; }
 
 class PackageSourceFolderCase : public ::testing::TestWithParam<SourceCase> {};
 
@@ -44,7 +40,7 @@ TEST_P(PackageSourceFolderCase, JoinsRootAndFolderWithOneSeparator) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ProgramPlaces, PackageSourceFolderCase, ::testing::ValuesIn(kSourceCases),
-                         [](const ::testing::TestParamInfo<SourceCase>& info) { return info.param.pszName; });
+                         CaseName());
 
 // The package root in-process is the test program's folder, which holds no package; the
 // copies from a real package are covered by the end-to-end runs of /extract_all.

@@ -5,11 +5,11 @@
 
 #include "run/InstallerLaunch.h"
 #include "run/StagingFolder.h"
+#include "support/NamedCase.h"
 
 namespace {
 
-struct CommandLineCase {
-    const char* name;
+struct CommandLineCase : NamedCase {
     std::wstring staging;
     bool bSilent;
     bool bFits;
@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                         L"\"" + k238 + L"a\\Windows\\Setup.exe\""},
         CommandLineCase{"InteractiveOneTooLong", k238 + L"aa", false, false, L""},
         CommandLineCase{"SilentSuffixMakesItTooLong", k238 + L"a", true, false, L""}),
-    [](const ::testing::TestParamInfo<CommandLineCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(StagingFolderPath, AppendsTheNameDirectlyToTheTemporaryFolder) {
     EXPECT_EQ(JoinStagingFolderPath(L"C:\\Temp\\"), L"C:\\Temp\\KVNIC_INST_TEMP");

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "invocation/UsagePage.h"
-#include "run/ResultCodes.h"
+#include "package/ResultCodes.h"
 #include "run/RunUpdate.h"
 #include "run/StagingFolder.h"
 #include "support/FileUtil.h"
+#include "support/NamedCase.h"
 #include "support/StdoutCapture.h"
 #include "support/TempFolder.h"
 
@@ -65,8 +66,7 @@ protected:
     std::string m_stdout;
 };
 
-struct GateCase {
-    const char* name;
+struct GateCase : NamedCase {
     std::vector<std::wstring> args;
 };
 
@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(GateCase{"UsagePage", {L"/?"}}, GateCase{"NoArguments", {}},
                       GateCase{"SilentInstall", {L"/s", L"/vFORCE=TRUE", L"LOGFILE=C:\\r.log"}},
                       GateCase{"ExtractAll", {L"/extract_all", L"<out>"}}),
-    [](const ::testing::TestParamInfo<GateCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 class RejectedCommandLine : public RunUpdateSeam, public ::testing::WithParamInterface<GateCase> {};
 
@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                       GateCase{"DriverFolderWithoutBlank", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv"}},
                       GateCase{"ForceWithoutValue", {L"/s", L"/vFORCE"}},
                       GateCase{"SwitchAfterKeywordMode", {L"/vEXTRACTDRIVERS=C:\\Drv ", L"/s"}}),
-    [](const ::testing::TestParamInfo<GateCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(RunUpdateSeam, UsagePagePrintsThenShowsTheBoxAndSucceeds) {
     EXPECT_EQ(Run({L"/?"}, true), 0);

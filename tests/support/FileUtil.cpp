@@ -100,9 +100,3 @@ std::string TreeDigest(const std::wstring& root) {
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
     return text;
 }
-
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t ch : text) out += (ch < 128) ? static_cast<char>(ch) : '?';
-    return out;
-}

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "text/Narrow.h"  // the tests' messages use it throughout
+
 // Small file helpers for tests. Paths are Windows paths.
 void WriteBytes(const std::wstring& path, const std::string& bytes);  // creates parent folders
 std::string ReadBytes(const std::wstring& path);                      // throws if unreadable
@@ -15,5 +17,3 @@ void SetReadOnly(const std::wstring& path, bool bReadOnly);
 std::vector<std::wstring> ListTree(const std::wstring& root);
 // A digest over names and contents of the tree below root: equal digests mean equal trees.
 std::string TreeDigest(const std::wstring& root);
-
-std::string Narrow(const std::wstring& text);  // for messages: non-ASCII becomes '?'

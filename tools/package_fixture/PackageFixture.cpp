@@ -8,14 +8,9 @@
 
 #include "fileops/ScopedHandle.h"
 #include "package/PackageLayout.h"
+#include "text/Narrow.h"
 
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t ch : text) out += (ch < 128) ? static_cast<char>(ch) : '?';
-    return out;
-}
 
 [[noreturn]] void Fail(const char* what, const std::wstring& path) {
     throw std::runtime_error(std::string(what) + " " + Narrow(path) + " (error " +

@@ -1,6 +1,7 @@
 #pragma once
 
-// Step results folded into the process exit code by RunUpdate.
+// Step results folded into the process exit code by RunUpdate. They live with the lowest layer
+// that returns them (the package steps), so the parser and the run can include them too.
 enum ResultCode : int {
     kResultOk = 0,
     kResultModeConflict = 1,        // a mode switch after the mode was chosen
