@@ -63,6 +63,7 @@ TEST_F(InstallRun, NicFamilyUsesItsOwnInstallControlAndDriverLog) {
     spec.bUsbPackage = false;
     MakePackage(spec);
     ConfigureInstaller("log=nic driver log\r\n");
+    WriteBytes(DriverLog(true), "the USB family's driver log\r\n");
     const std::wstring log = m_folder / L"nic.log";
 
     ProgramOutcome outcome = Run(L"/s /vFORCE=TRUE LOGFILE=" + log);

@@ -40,12 +40,40 @@ bool RecordLaunch(wchar_t*) {
     return true;
 }
 
+// Points TMP and TEMP at a folder for the object's lifetime, then puts back what was there.
+class TemporaryFolderVariables {
+public:
+    explicit TemporaryFolderVariables(const std::wstring& folder) {
+        for (Saved& saved : m_saved) {
+            wchar_t szValue[32768] = {};
+            saved.bSet = GetEnvironmentVariableW(saved.pszName, szValue, 32768) != 0;
+            saved.value = szValue;
+            SetEnvironmentVariableW(saved.pszName, folder.c_str());
+        }
+    }
+    ~TemporaryFolderVariables() {
+        for (const Saved& saved : m_saved) SetEnvironmentVariableW(saved.pszName, saved.bSet ? saved.value.c_str() : nullptr);
+    }
+    TemporaryFolderVariables(const TemporaryFolderVariables&) = delete;
+    TemporaryFolderVariables& operator=(const TemporaryFolderVariables&) = delete;
+
+private:
+    struct Saved {
+        const wchar_t* pszName;
+        bool bSet;
+        std::wstring value;
+    };
+    Saved m_saved[2] = {{L"TMP", false, L""}, {L"TEMP", false, L""}};
+};
+
+// The run stages below the test's own temporary folder, never in the machine's.
 class RunUpdateSeam : public ::testing::Test {
 protected:
     void SetUp() override {
         g_seen = Seen();
+        MakeFolders(m_folder / L"temp");
         ASSERT_TRUE(GetStagingFolderPath(m_staging));
-        RemoveTree(m_staging);
+        ASSERT_EQ(m_staging, m_folder / L"temp\\KVNIC_INST_TEMP");
     }
 
     int Run(const std::vector<std::wstring>& args, bool bAdmin) {
@@ -62,6 +90,7 @@ protected:
     }
 
     TempFolder m_folder;
+    TemporaryFolderVariables m_temp{m_folder / L"temp\\"};
     std::wstring m_staging;
     std::string m_stdout;
 };
@@ -128,15 +157,11 @@ TEST_F(RunUpdateSeam, TemporaryFolderTooLongEndsBeforeAnyFileWork) {
     while (longTemp.size() < 250) longTemp += L"d";
     longTemp += L"\\";
     MakeFolders(longTemp);
-    wchar_t saved[32768] = {};
-    GetEnvironmentVariableW(L"TMP", saved, 32768);
-    wchar_t savedTemp[32768] = {};
-    GetEnvironmentVariableW(L"TEMP", savedTemp, 32768);
-    SetEnvironmentVariableW(L"TMP", longTemp.c_str());
-    SetEnvironmentVariableW(L"TEMP", longTemp.c_str());
-    int nResult = Run({L"/s", L"/vLOGFILE=" + (m_folder / L"log.txt")}, true);
-    SetEnvironmentVariableW(L"TMP", saved);
-    SetEnvironmentVariableW(L"TEMP", savedTemp);
+    int nResult = 0;
+    {
+        TemporaryFolderVariables temp(longTemp);
+        nResult = Run({L"/s", L"/vLOGFILE=" + (m_folder / L"log.txt")}, true);
+    }
     EXPECT_EQ(nResult, kExitFailure);
     EXPECT_EQ(g_seen.nLaunches, 0);
     EXPECT_TRUE(ListTree(longTemp).empty()) << "nothing may be staged";

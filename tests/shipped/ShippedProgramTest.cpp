@@ -10,13 +10,6 @@
 
 namespace {
 
-// Where the USB family's installer leaves its log: the product folder under "Program Files
-// (x86)" as a 32-bit program sees it on 64-bit Windows, and the one a 32-bit Windows would use.
-const wchar_t kUsbDriverLogWow64[] =
-    L"C:\\Program Files (x86)\\Corvane\\Corvane Velmora USB Windows Driver\\InstallLog.txt";
-const wchar_t kUsbDriverLogNative[] =
-    L"C:\\Program Files\\Corvane\\Corvane Velmora USB Windows Driver\\InstallLog.txt";
-
 constexpr DWORD kShippedRunTimeoutMs = 10 * 60 * 1000;
 
 std::string Quoted(const std::wstring& path) { return "\"" + Narrow(path) + "\""; }
@@ -31,10 +24,10 @@ protected:
         ASSERT_TRUE(PathExists(m_programBuild))
             << Narrow(m_programBuild) << " does not exist: build the win32 preset first";
         ProgramTest::SetUp();
-        RemoveTree(kUsbDriverLogNative);
+        RemoveTree(kUsbDriverLogOn32BitWindows);
     }
     void TearDown() override {
-        RemoveTree(kUsbDriverLogNative);
+        RemoveTree(kUsbDriverLogOn32BitWindows);
         ProgramTest::TearDown();
     }
 };
@@ -59,7 +52,7 @@ TEST_F(ShippedProgram, SilentUsbInstallTakesTheDriverLogFromTheWow64ProductFolde
     MakePackage();
     ConfigureInstaller("log=driver log: 6 drivers installed\r\n");
     // A log where a 32-bit Windows keeps it: the WoW64 program must not take this one.
-    WriteBytes(kUsbDriverLogNative, "the wrong driver log\r\n");
+    WriteBytes(kUsbDriverLogOn32BitWindows, "the wrong driver log\r\n");
     const std::string before = TreeDigest(Root());
     const std::wstring log = m_folder / L"Logs\\nic.log";
     MessageBoxAnswerer noBox({});
@@ -77,7 +70,7 @@ TEST_F(ShippedProgram, SilentUsbInstallTakesTheDriverLogFromTheWow64ProductFolde
         EXPECT_EQ(record[key], base + "_," + base + "m.INF") << key << ": AUX MAC off";
     }
     EXPECT_EQ(record["instctrl"], ReadBytes(Root() + L"\\Windows\\InstCtrl_KNDrvDisabled.txt")) << "FORCE on";
-    EXPECT_EQ(ReadBytes(kUsbDriverLogWow64), "driver log: 6 drivers installed\r\n");
+    EXPECT_EQ(ReadBytes(kUsbDriverLog), "driver log: 6 drivers installed\r\n");
     EXPECT_EQ(ReadBytes(log), std::string("driver log: 6 drivers installed\r\n") + kLogRecord);
     EXPECT_FALSE(PathExists(Staging()));
     EXPECT_EQ(TreeDigest(Root()), before) << "the package itself stays untouched";

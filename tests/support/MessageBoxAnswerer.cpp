@@ -1,5 +1,6 @@
 #include "support/MessageBoxAnswerer.h"
 
+#include <gtest/gtest.h>
 #include <tlhelp32.h>
 
 #include <chrono>
@@ -9,7 +10,7 @@
 #include "support/FileUtil.h"
 
 namespace {
-constexpr auto kPollInterval = std::chrono::milliseconds(50);
+constexpr auto kPollInterval = std::chrono::milliseconds(20);  // a box waits for the answer about half of it
 constexpr DWORD kCloseWaitMs = 2000;
 constexpr int kMaxParentHops = 8;
 
@@ -44,6 +45,16 @@ bool WaitClosed(HWND hBox) {
     return true;
 }
 
+// Without a display Wine makes no window at all, and MessageBoxW returns at once without an
+// answer: a test of a question would take the unanswered path and might still pass. A hidden
+// window tells within milliseconds.
+bool CanMakeWindows() {
+    HWND hWnd = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    if (hWnd == nullptr) return false;
+    DestroyWindow(hWnd);
+    return true;
+}
+
 DWORD ParentProcessId(DWORD dwProcessId) {
     FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));  // fails as INVALID_HANDLE_VALUE
     if (!snapshot) return 0;
@@ -60,7 +71,12 @@ MessageBoxAnswerer::MessageBoxAnswerer(std::vector<Answer> answers, std::wstring
       m_caption(std::move(caption)),
       m_scope(scope),
       m_dwOwnProcessId(GetCurrentProcessId()),
-      m_watcher(&MessageBoxAnswerer::Watch, this) {}
+      m_watcher(&MessageBoxAnswerer::Watch, this) {
+    static const bool s_bWindows = CanMakeWindows();
+    if (!s_bWindows)
+        ADD_FAILURE() << "No display: this process cannot make a window, so a message box would return at once "
+                         "unanswered and unseen. Run the tests through scripts/test, which starts Xvfb, or set DISPLAY.";
+}
 
 MessageBoxAnswerer::~MessageBoxAnswerer() { Stop(); }
 

@@ -15,6 +15,8 @@
 // process and of the processes it started, answers the expected boxes (the given caption) in
 // the order of the answer list, and presses Cancel (then No, then OK) on every other box,
 // which it records as unexpected. An answerer with an empty list checks that no box appears.
+// Where no window can be made (no display), it fails the test at once: an unseen box returns
+// unanswered, and a check that no box appeared would pass for nothing.
 class MessageBoxAnswerer {
 public:
     enum class Answer { Yes, No, Cancel };

@@ -2,15 +2,17 @@
 
 #include <windows.h>
 
-#include "package/PackageLayout.h"
 #include "support/FileUtil.h"
 
 const char kLogRecord[] = "==QVP log file==\r\nnRetCode=0\r\n";
 const char kStandinLogText[] = "stand-in driver install log\r\n";
 
-std::wstring ProgramTest::DriverLog(bool bUsbPackage) const {
-    return DriverInstallLogFolder(bUsbPackage, true) + kDriverInstallLogFile;
-}
+const wchar_t kUsbDriverLog[] = L"C:\\Program Files (x86)\\Corvane\\Corvane Velmora USB Windows Driver\\InstallLog.txt";
+const wchar_t kNicDriverLog[] = L"C:\\Program Files (x86)\\Corvane\\Corvane Windows NIC Driver\\InstallLog.txt";
+const wchar_t kUsbDriverLogOn32BitWindows[] =
+    L"C:\\Program Files\\Corvane\\Corvane Velmora USB Windows Driver\\InstallLog.txt";
+
+std::wstring ProgramTest::DriverLog(bool bUsbPackage) const { return bUsbPackage ? kUsbDriverLog : kNicDriverLog; }
 
 void ProgramTest::SetUp() {
     MakeFolders(Temp());
@@ -32,7 +34,8 @@ void ProgramTest::MakePackage(PackageSpec spec) {
 }
 
 void ProgramTest::ConfigureInstaller(const std::string& lines) {
-    std::string config = "record=" + Narrow(m_folder / L"installer-record.txt") + "\r\n" + lines;
+    std::string config = "record=" + Narrow(m_folder / L"installer-record.txt") + "\r\n" +
+                         "driverlog=" + Narrow(DriverLog(m_bUsbPackage)) + "\r\n" + lines;
     std::wstring path = Root() + L"\\Windows\\standin.cfg";
     if (PathExists(path)) SetReadOnly(path, false);
     WriteBytes(path, config);

@@ -11,7 +11,8 @@
 
 // One test's world for running the real program: a package root with the program and the
 // stand-in installer, a temporary folder of its own passed as TEMP and TMP, and the driver
-// install log of the stand-in cleared before and after.
+// install log of the stand-in cleared before and after. The driver install log has a fixed
+// place on the machine (C:\Program Files (x86)\...), which is why these tests are for Wine only.
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -19,7 +20,8 @@ protected:
 
     // Writes the package (the stand-in installer as Setup.exe) and copies the program in.
     void MakePackage(PackageSpec spec = PackageSpec());
-    // Lines for standin.cfg in the package's Windows folder; "record=" is always added.
+    // Lines for standin.cfg in the package's Windows folder; "record=" and "driverlog=" (the
+    // family's DriverLog) are always added.
     void ConfigureInstaller(const std::string& lines);
     ProgramOutcome Run(const std::wstring& arguments, const std::wstring& currentFolder = L"");
 
@@ -31,6 +33,7 @@ protected:
     std::wstring Temp() const { return m_folder / L"temp"; }
     std::wstring Staging() const { return Temp() + L"\\KVNIC_INST_TEMP"; }
     std::wstring Program() const { return Root() + L"\\NicUpdate.exe"; }
+    // Where the family's driver installer leaves its log on 64-bit Windows.
     std::wstring DriverLog(bool bUsbPackage) const;
 
     TempFolder m_folder;
@@ -40,6 +43,13 @@ protected:
     std::wstring m_programBuild = BuiltProgramPath();
     DWORD m_dwRunTimeoutMs = 60000;
 };
+
+// The driver install logs, written out as the product folders are named rather than taken from
+// the program's own table, so that a slip in that table shows: on 64-bit Windows for both
+// families, and where a 32-bit Windows keeps the USB family's.
+extern const wchar_t kUsbDriverLog[];
+extern const wchar_t kNicDriverLog[];
+extern const wchar_t kUsbDriverLogOn32BitWindows[];
 
 // The 30 bytes that end every successful result log.
 extern const char kLogRecord[];

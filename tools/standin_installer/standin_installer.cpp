@@ -6,6 +6,8 @@
 //   exit=N        its exit code (default 0)
 //   record=PATH   where to write the record of what it saw (default: nowhere)
 //   log=TEXT      InstallLog.txt holds TEXT and a line break; "log=" alone writes no install log
+//   driverlog=PATH  where InstallLog.txt goes (default: the family's product folder as the
+//                 program's layout table names it; tests give the folder literally)
 //   wait=MS       sleeps before it ends
 #include <windows.h>
 
@@ -110,7 +112,8 @@ int wmain() {
     std::string logText = present["log"] ? config["log"] : std::string("stand-in driver install log");
     if (!logText.empty()) {
         logText += "\r\n";
-        std::wstring logPath = DriverInstallLogFolder(bUsbPackage, true) + kDriverInstallLogFile;
+        std::wstring logPath = present["driverlog"] ? Wide(config["driverlog"])
+                                                    : DriverInstallLogFolder(bUsbPackage, true) + kDriverInstallLogFile;
         std::wstring chain = logPath;
         CreateFolderChain(chain, true);
         WriteFileBytes(logPath, logText);

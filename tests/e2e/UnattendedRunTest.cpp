@@ -1,0 +1,64 @@
+// "/s" anywhere on the command line means nobody is there to answer, whatever mode the run
+// takes: a read-only leftover of an earlier run goes without a question.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/FileUtil.h"
+#include "support/MessageBoxAnswerer.h"
+#include "support/NamedCase.h"
+#include "support/ProgramFixture.h"
+
+namespace {
+
+using Answer = MessageBoxAnswerer::Answer;
+
+struct LeftoverCase : NamedCase {
+    const wchar_t* pszArguments;  // <drv> and <log> stand for the test's folders
+    std::vector<Answer> answers;  // to the read-only question
+    bool bInstallerRuns;
+};
+
+std::wstring Expand(std::wstring text, const std::wstring& name, const std::wstring& value) {
+    const std::size_t pos = text.find(name);
+    return pos == std::wstring::npos ? text : text.replace(pos, name.size(), value);
+}
+
+class ReadOnlyLeftover : public ProgramTest, public ::testing::WithParamInterface<LeftoverCase> {};
+
+TEST_P(ReadOnlyLeftover, IsAskedAboutOnlyWithoutSilentSwitch) {
+    const LeftoverCase& c = GetParam();
+    MakePackage();
+    WriteBytes(Staging() + L"\\Windows\\locked.txt", "read-only leftover");
+    SetReadOnly(Staging() + L"\\Windows\\locked.txt", true);
+    const std::wstring drivers = m_folder / L"Drivers";
+    const std::wstring log = m_folder / L"run.log";
+    MessageBoxAnswerer answerer(c.answers);
+
+    ProgramOutcome outcome = Run(Expand(Expand(c.pszArguments, L"<drv>", drivers), L"<log>", log));
+
+    EXPECT_EQ(outcome.dwExitCode, 0u);
+    EXPECT_TRUE(answerer.WaitAllAnswered(1000));
+    std::vector<std::wstring> expectedTexts;
+    if (!c.answers.empty()) expectedTexts.push_back(L"locked.txt is read olny. Do you want delete it?");
+    EXPECT_EQ(answerer.Texts(), expectedTexts);
+    EXPECT_EQ(answerer.UnexpectedCount(), 0u) << answerer.DescribeUnexpected();
+    // The run goes on to its end: an extraction has no driver log of this test to copy.
+    EXPECT_EQ(InstallerRan(), c.bInstallerRuns);
+    EXPECT_EQ(IsFolder(drivers + L"\\production\\Windows10-x64"), !c.bInstallerRuns);
+    EXPECT_EQ(ReadBytes(log), (c.bInstallerRuns ? std::string(kStandinLogText) : std::string()) + kLogRecord);
+    EXPECT_FALSE(PathExists(Staging()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, ReadOnlyLeftover,
+    ::testing::Values(
+        // Control: the same extraction without "/s" asks.
+        LeftoverCase{"ExtractionWithoutSilentSwitch", L"\"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>\"", {Answer::Yes}, false},
+        LeftoverCase{"ExtractionWithSilentSwitch", L"/s \"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>\"", {}, false},
+        // A second keyword argument makes the install interactive; "/s" still rules out questions.
+        LeftoverCase{"InteractiveInstallAfterSilentSwitch", L"/s /vFORCE=TRUE \"/vLOGFILE=<log>\"", {}, true}),
+    CaseName());
+
+}  // namespace
