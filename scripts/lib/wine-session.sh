@@ -62,6 +62,9 @@ wine_session_start() {
     wineserver -w
   fi
   wine_session_clean_leftovers
+  # Without a window manager under Xvfb, Wine waits 2 s for one each time a managed window
+  # hides, as every message box does when it closes; unmanaged windows close at once.
+  wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   # Exit status 2: a server for this prefix runs already (another session of the same tree).
   local rc=0
   wineserver -p 2>/dev/null || rc=$?

@@ -1,10 +1,10 @@
 // Where the result log goes and what it holds, through the real program.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <utility>
 
+#include "support/NamedCase.h"
 #include "support/ProgramFixture.h"
 #include "support/FileUtil.h"
 
@@ -13,14 +13,10 @@ namespace {
 class ResultLog : public ProgramTest {};
 
 // Where a log path lands: <pkg> is the program's folder, <test> the test's own folder.
-struct PlacementCase {
-    const char* pszName;
+struct PlacementCase : NamedCase {
     const wchar_t* pszLogPath;
     const wchar_t* pszLandsAt;
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const PlacementCase& c, std::ostream* os) { *os << c.pszName; }
 
 class LogPathPlacement : public ResultLog, public ::testing::WithParamInterface<PlacementCase> {
 protected:
@@ -50,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Inside an absolute path the platform resolves "." and "..".
         PlacementCase{"AbsoluteWithDotDotInside", L"<test>\\sub\\..\\r.txt", L"<test>\\r.txt"},
         PlacementCase{"AbsoluteWithDotInside", L"<test>\\.\\sub\\r.txt", L"<test>\\sub\\r.txt"}),
-    [](const ::testing::TestParamInfo<PlacementCase>& info) { return std::string(info.param.pszName); });
+    CaseName());
 
 TEST_F(ResultLog, ExistingLogIsReplacedNotExtended) {
     MakePackage();

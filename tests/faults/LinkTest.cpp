@@ -7,13 +7,13 @@
 // Windows the link is removed and the run succeeds; the tests assert that outside Wine.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 
 #include "faults/FolderLink.h"
 #include "package/PackageLayout.h"
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
+#include "support/NamedCase.h"
 #include "support/ProgramFixture.h"
 #include "support/UnixShell.h"
 
@@ -39,14 +39,10 @@ protected:
     std::string m_canaryDigest;
 };
 
-struct StagingLinkCase {
-    const char* pszName;
+struct StagingLinkCase : NamedCase {
     const wchar_t* pszLink;    // below the temporary folder
     const wchar_t* pszTarget;  // below the canary
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const StagingLinkCase& c, std::ostream* os) { *os << c.pszName; }
 
 class LinkInLeftover : public LinkRun, public ::testing::WithParamInterface<StagingLinkCase> {};
 
@@ -85,16 +81,12 @@ INSTANTIATE_TEST_SUITE_P(
                       StagingLinkCase{"InsideTheLeftoverToAnEmptyFolder", L"\\KVNIC_INST_TEMP\\Windows\\linked",
                                       L"\\empty"},
                       StagingLinkCase{"TheLeftoverItselfToAnEmptyFolder", L"\\KVNIC_INST_TEMP", L"\\empty"}),
-    [](const ::testing::TestParamInfo<StagingLinkCase>& info) { return std::string(info.param.pszName); });
+    CaseName());
 
-struct ProductionLinkCase {
-    const char* pszName;
+struct ProductionLinkCase : NamedCase {
     const wchar_t* pszLink;     // below the production folder
     DWORD dwExitCodeUnderWine;  // where the link stays
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const ProductionLinkCase& c, std::ostream* os) { *os << c.pszName; }
 
 class LinkInProduction : public LinkRun, public ::testing::WithParamInterface<ProductionLinkCase> {};
 
@@ -131,6 +123,6 @@ INSTANTIATE_TEST_SUITE_P(
     Link, LinkInProduction,
     ::testing::Values(ProductionLinkCase{"UnderAnotherName", L"\\linked", 0},
                       ProductionLinkCase{"UnderAFinalName", L"\\Windows7-x86", 1603}),
-    [](const ::testing::TestParamInfo<ProductionLinkCase>& info) { return std::string(info.param.pszName); });
+    CaseName());
 
 }  // namespace
