@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "faults/HeldOpenFile.h"
+#include "support/HeldOpenFile.h"
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/NamedCase.h"

@@ -5,6 +5,7 @@
 #include "invocation/UsagePage.h"
 #include "package/PackageLayout.h"
 #include "support/FileUtil.h"
+#include "support/HeldOpenFile.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/ProgramFixture.h"
 
@@ -16,6 +17,19 @@ std::string Quoted(const std::wstring& path) { return "\"" + Narrow(path) + "\""
 
 class ShippedProgram : public ProgramTest {
 protected:
+    // A staging folder that someone prepared: a program of theirs as Windows\Setup.exe that
+    // records into planted-ran.txt when it is started, and a read-only file beside it.
+    std::wstring PlantLeftover() {
+        const std::wstring planted = m_folder / L"planted-ran.txt";
+        MakeFolders(Staging() + L"\\Windows");
+        EXPECT_TRUE(CopyFileW(BuiltToolPath(L"standin_installer.exe").c_str(),
+                              (Staging() + L"\\Windows\\Setup.exe").c_str(), FALSE));
+        WriteBytes(Staging() + L"\\Windows\\standin.cfg", "record=" + Narrow(planted) + "\r\nlog=\r\n");
+        WriteBytes(Staging() + L"\\Windows\\stale.txt", "from an earlier run");
+        SetReadOnly(Staging() + L"\\Windows\\stale.txt", true);
+        return planted;
+    }
+
     ShippedProgram() {
         m_programBuild = ShippedProgramPath();
         m_dwRunTimeoutMs = kShippedRunTimeoutMs;
@@ -53,6 +67,9 @@ TEST_F(ShippedProgram, SilentUsbInstallTakesTheDriverLogFromTheWow64ProductFolde
     ConfigureInstaller("log=driver log: 6 drivers installed\r\n");
     // A log where a 32-bit Windows keeps it: the WoW64 program must not take this one.
     WriteBytes(kUsbDriverLogOn32BitWindows, "the wrong driver log\r\n");
+    // A leftover that can be removed: silently, read-only file included, and replaced by a
+    // staging folder of the run's own.
+    const std::wstring planted = PlantLeftover();
     const std::string before = TreeDigest(Root());
     const std::wstring log = m_folder / L"Logs\\nic.log";
     MessageBoxAnswerer noBox({});
@@ -60,6 +77,7 @@ TEST_F(ShippedProgram, SilentUsbInstallTakesTheDriverLogFromTheWow64ProductFolde
     ProgramOutcome outcome = Run(L"/s \"/vFORCE=TRUE ENAUXMAC=FALSE\" LOGFILE=" + log);
 
     EXPECT_EQ(outcome.dwExitCode, 0u);
+    EXPECT_FALSE(PathExists(planted)) << "the program in the leftover was started";
     ASSERT_TRUE(InstallerRan());
     auto record = InstallerRecord();
     EXPECT_EQ(record["commandline"], Quoted(Staging() + L"\\Windows\\Setup.exe") + " -s");
@@ -74,6 +92,26 @@ TEST_F(ShippedProgram, SilentUsbInstallTakesTheDriverLogFromTheWow64ProductFolde
     EXPECT_EQ(ReadBytes(log), std::string("driver log: 6 drivers installed\r\n") + kLogRecord);
     EXPECT_FALSE(PathExists(Staging()));
     EXPECT_EQ(TreeDigest(Root()), before) << "the package itself stays untouched";
+    EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
+}
+
+TEST_F(ShippedProgram, LeftoverWithAHeldPlantedInstallerEndsTheRunBeforeAnythingStarts) {
+    MakePackage();
+    const std::wstring planted = PlantLeftover();
+    // Others may still read and start it, but the run can neither delete nor replace it.
+    HeldOpenFile held(Staging() + L"\\Windows\\Setup.exe", FILE_SHARE_READ);
+    ASSERT_TRUE(held.IsHeld());
+    const std::wstring log = m_folder / L"run.log";
+    MessageBoxAnswerer noBox({});
+
+    ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + log);
+    held.Release();
+
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(PathExists(planted)) << "the program in the leftover was started";
+    EXPECT_FALSE(InstallerRan());
+    EXPECT_FALSE(PathExists(log)) << "no result log, so no success record";
+    EXPECT_FALSE(PathExists(Staging() + L"\\Windows\\setup.ini")) << "nothing is copied into the leftover";
     EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
 }
 
