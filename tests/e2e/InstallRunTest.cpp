@@ -22,18 +22,7 @@ TEST_F(InstallRun, SilentInstallFollowsTheWholeRoad) {
     ProgramOutcome outcome = Run(L"/s \"/vFORCE=TRUE ENAUXMAC=FALSE\" LOGFILE=" + log);
 
     EXPECT_EQ(outcome.dwExitCode, 0u);
-    auto record = InstallerRecord();
-    ASSERT_TRUE(InstallerRan());
-    EXPECT_EQ(record["commandline"], Quoted(Staging() + L"\\Windows\\Setup.exe") + " -s");
-    EXPECT_EQ(record["cwd"], Narrow(m_folder.Path())) << "the installer inherits the current folder";
-    // AUX MAC off: the "m" INF is active and the base INF inactive in every driver folder.
-    for (const InfPairFolder& folder : kInfPairFolders) {
-        std::string key = "inf." + Narrow(folder.pszOsKey) + "\\" + Narrow(folder.pszArch);
-        std::string base = Narrow(folder.pszBaseName);
-        EXPECT_EQ(record[key], base + "_," + base + "m.INF") << key;
-    }
-    // FORCE on: the install-control file holds the KNDrvDisabled variant.
-    EXPECT_EQ(record["instctrl"], ReadBytes(InstallControlPath(Root(), true, InstallControlFor(true).pszForcedVariant)));
+    ExpectInstallerSawSilentAuxMacOffForceOn();
     EXPECT_EQ(ReadBytes(log), std::string("driver log: 6 drivers installed\r\n") + kLogRecord);
     EXPECT_FALSE(PathExists(Staging()));
     EXPECT_EQ(TreeDigest(Root()), before) << "the package itself must stay untouched";

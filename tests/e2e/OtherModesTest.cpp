@@ -112,13 +112,7 @@ TEST_F(OtherModes, UsagePageGoesToStandardOutputThenToABox) {
 
     ProgramOutcome outcome = Run(L"/?");
 
-    EXPECT_EQ(outcome.dwExitCode, 0u);
-    ASSERT_TRUE(answerer.WaitAllAnswered(1000));
-    std::wstring page = UsageText();
-    EXPECT_EQ(answerer.Texts().front(), page);
-    EXPECT_EQ(outcome.stdoutBytes, ConsoleBytes(page));
-    EXPECT_FALSE(PathExists(Staging()));
-    EXPECT_FALSE(InstallerRan());
+    ExpectUsagePageShown(outcome, answerer);
 }
 
 struct RejectedCase : NamedCase {

@@ -2,7 +2,6 @@
 // A launch costs about a minute of CPU under qemu, so each test checks all it can of one run.
 #include <gtest/gtest.h>
 
-#include "invocation/UsagePage.h"
 #include "package/PackageLayout.h"
 #include "support/FileUtil.h"
 #include "support/HeldOpenFile.h"
@@ -12,8 +11,6 @@
 namespace {
 
 constexpr DWORD kShippedRunTimeoutMs = 10 * 60 * 1000;
-
-std::string Quoted(const std::wstring& path) { return "\"" + Narrow(path) + "\""; }
 
 class ShippedProgram : public ProgramTest {
 protected:
@@ -52,14 +49,7 @@ TEST_F(ShippedProgram, UsagePageOnStandardOutputAndInABox) {
 
     ProgramOutcome outcome = Run(L"/?");
 
-    EXPECT_EQ(outcome.dwExitCode, 0u);
-    ASSERT_TRUE(answerer.WaitAllAnswered(1000));
-    const std::wstring page = UsageText();
-    EXPECT_EQ(answerer.Texts().front(), page);
-    EXPECT_EQ(answerer.UnexpectedCount(), 0u) << answerer.DescribeUnexpected();
-    EXPECT_EQ(outcome.stdoutBytes, ConsoleBytes(page));
-    EXPECT_FALSE(PathExists(Staging()));
-    EXPECT_FALSE(InstallerRan());
+    ExpectUsagePageShown(outcome, answerer);
 }
 
 TEST_F(ShippedProgram, SilentUsbInstallTakesTheDriverLogFromTheWow64ProductFolder) {
@@ -78,16 +68,7 @@ TEST_F(ShippedProgram, SilentUsbInstallTakesTheDriverLogFromTheWow64ProductFolde
 
     EXPECT_EQ(outcome.dwExitCode, 0u);
     EXPECT_FALSE(PathExists(planted)) << "the program in the leftover was started";
-    ASSERT_TRUE(InstallerRan());
-    auto record = InstallerRecord();
-    EXPECT_EQ(record["commandline"], Quoted(Staging() + L"\\Windows\\Setup.exe") + " -s");
-    EXPECT_EQ(record["cwd"], Narrow(m_folder.Path()));
-    for (const InfPairFolder& folder : kInfPairFolders) {
-        const std::string key = "inf." + Narrow(folder.pszOsKey) + "\\" + Narrow(folder.pszArch);
-        const std::string base = Narrow(folder.pszBaseName);
-        EXPECT_EQ(record[key], base + "_," + base + "m.INF") << key << ": AUX MAC off";
-    }
-    EXPECT_EQ(record["instctrl"], ReadBytes(Root() + L"\\Windows\\InstCtrl_KNDrvDisabled.txt")) << "FORCE on";
+    ExpectInstallerSawSilentAuxMacOffForceOn();
     EXPECT_EQ(ReadBytes(kUsbDriverLog), "driver log: 6 drivers installed\r\n");
     EXPECT_EQ(ReadBytes(log), std::string("driver log: 6 drivers installed\r\n") + kLogRecord);
     EXPECT_FALSE(PathExists(Staging()));

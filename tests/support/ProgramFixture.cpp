@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "invocation/UsagePage.h"
+#include "package/PackageLayout.h"
 #include "support/FileUtil.h"
 
 const char kLogRecord[] = "==QVP log file==\r\nnRetCode=0\r\n";
@@ -69,4 +71,28 @@ std::map<std::string, std::string> ProgramTest::InstallerRecord() const {
         start = end == std::string::npos ? head.size() : end + 2;
     }
     return record;
+}
+
+void ProgramTest::ExpectUsagePageShown(const ProgramOutcome& outcome, MessageBoxAnswerer& answerer) const {
+    EXPECT_EQ(outcome.dwExitCode, 0u);
+    ASSERT_TRUE(answerer.WaitAllAnswered(1000));
+    const std::wstring page = UsageText();
+    EXPECT_EQ(answerer.Texts().front(), page);
+    EXPECT_EQ(answerer.UnexpectedCount(), 0u) << answerer.DescribeUnexpected();
+    EXPECT_EQ(outcome.stdoutBytes, ConsoleBytes(page));
+    EXPECT_FALSE(PathExists(Staging()));
+    EXPECT_FALSE(InstallerRan());
+}
+
+void ProgramTest::ExpectInstallerSawSilentAuxMacOffForceOn() const {
+    ASSERT_TRUE(InstallerRan());
+    auto record = InstallerRecord();
+    EXPECT_EQ(record["commandline"], "\"" + Narrow(Staging() + L"\\Windows\\Setup.exe") + "\" -s");
+    EXPECT_EQ(record["cwd"], Narrow(m_folder.Path())) << "the installer inherits the current folder";
+    for (const InfPairFolder& folder : kInfPairFolders) {
+        const std::string key = "inf." + Narrow(folder.pszOsKey) + "\\" + Narrow(folder.pszArch);
+        const std::string base = Narrow(folder.pszBaseName);
+        EXPECT_EQ(record[key], base + "_," + base + "m.INF") << key << ": AUX MAC off";
+    }
+    EXPECT_EQ(record["instctrl"], ReadBytes(Root() + L"\\Windows\\InstCtrl_KNDrvDisabled.txt")) << "FORCE on";
 }

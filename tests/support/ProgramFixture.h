@@ -6,6 +6,7 @@
 #include <string>
 
 #include "package_fixture/PackageFixture.h"
+#include "support/MessageBoxAnswerer.h"
 #include "support/ProgramRun.h"
 #include "support/TempFolder.h"
 
@@ -28,6 +29,14 @@ protected:
     // What the stand-in installer recorded, by key; empty when it did not run.
     std::map<std::string, std::string> InstallerRecord() const;
     bool InstallerRan() const;
+
+    // The checks every run of "/?" must pass: exit code 0, the usage page on standard output
+    // and in the box the answerer met, no staging folder, no installer.
+    void ExpectUsagePageShown(const ProgramOutcome& outcome, MessageBoxAnswerer& answerer) const;
+    // What a USB-family installer started by "/s "/vFORCE=TRUE ENAUXMAC=FALSE"" must have been
+    // given and found: the staged Setup.exe with " -s", the test folder as its current folder,
+    // the "m" INF active in every driver folder and the KNDrvDisabled install-control variant.
+    void ExpectInstallerSawSilentAuxMacOffForceOn() const;
 
     std::wstring Root() const { return m_folder / L"pkg"; }
     std::wstring Temp() const { return m_folder / L"temp"; }
