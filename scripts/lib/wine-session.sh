@@ -5,7 +5,6 @@
 # starts the 32-bit loader first, which costs over a minute a launch under qemu. A 32-bit
 # program started from a 64-bit one gets the 32-bit loader from Wine by itself.
 WINE64=/usr/lib/wine/wine64
-WINE32=/usr/lib/wine/wine
 
 wine64() { "$WINE64" "$@"; }
 

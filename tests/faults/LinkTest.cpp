@@ -10,7 +10,6 @@
 #include <string>
 
 #include "faults/FolderLink.h"
-#include "package/PackageLayout.h"
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/NamedCase.h"
@@ -107,11 +106,7 @@ TEST_P(LinkInProduction, LinkedFolderSurvivesAndTheDriversLandUnderTheirNames) {
     EXPECT_EQ(outcome.dwExitCode, IsRunningUnderWine() ? c.dwExitCodeUnderWine : 0u);
     EXPECT_FALSE(InstallerRan());
     if (outcome.dwExitCode == 0) {
-        for (const OsDriverRow& row : kOsDriverRows)
-            EXPECT_EQ(TreeDigest(production + row.pszFinal), TreeDigest(Root() + L"\\Windows" + row.pszUsbSource))
-                << Narrow(row.pszFinal);
-        EXPECT_FALSE(PathExists(production + L"\\32"));
-        EXPECT_FALSE(PathExists(production + L"\\64"));
+        ExpectUsbDriversLaidOut(production);
         EXPECT_NE(ReadBytes(log).find(kLogRecord), std::string::npos);
     } else {
         // The move to a final name that the link still holds fails: no drivers under a wrong name pass.

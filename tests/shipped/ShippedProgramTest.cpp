@@ -2,7 +2,6 @@
 // A launch costs about a minute of CPU under qemu, so each test checks all it can of one run.
 #include <gtest/gtest.h>
 
-#include "package/PackageLayout.h"
 #include "support/FileUtil.h"
 #include "support/HeldOpenFile.h"
 #include "support/MessageBoxAnswerer.h"
@@ -105,18 +104,7 @@ TEST_F(ShippedProgram, DriverExtractionLaysOutEightFolders) {
 
     EXPECT_EQ(outcome.dwExitCode, 0u);
     EXPECT_FALSE(InstallerRan());
-    const std::wstring production = drivers + L"\\production";
-    const std::vector<std::pair<const wchar_t*, const wchar_t*>> kRows = {
-        {L"Windows7-x86", L"WIN7\\32"},    {L"Windows7-x64", L"WIN7\\64"},   {L"Windows8-x86", L"WIN8\\32"},
-        {L"Windows8-x64", L"WIN8\\64"},    {L"Windows8.1-x86", L"WIN8\\32"}, {L"Windows8.1-x64", L"WIN8\\64"},
-        {L"Windows10-x86", L"WIN10\\32"}, {L"Windows10-x64", L"WIN10\\64"}};
-    for (const auto& row : kRows) {
-        EXPECT_TRUE(IsFolder(production + L"\\" + row.first)) << Narrow(row.first);
-        EXPECT_EQ(TreeDigest(production + L"\\" + row.first), TreeDigest(Root() + L"\\Windows\\" + row.second))
-            << Narrow(row.first);
-    }
-    EXPECT_FALSE(PathExists(production + L"\\32"));
-    EXPECT_FALSE(PathExists(production + L"\\64"));
+    ExpectUsbDriversLaidOut(drivers + L"\\production");
     // No installation ran on this machine, so the log holds the record alone.
     EXPECT_EQ(ReadBytes(log), kLogRecord);
     EXPECT_FALSE(PathExists(Staging()));

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "invocation/UsagePage.h"
 #include "package/PackageLayout.h"
 #include "support/FileUtil.h"
@@ -95,4 +97,19 @@ void ProgramTest::ExpectInstallerSawSilentAuxMacOffForceOn() const {
         EXPECT_EQ(record[key], base + "_," + base + "m.INF") << key << ": AUX MAC off";
     }
     EXPECT_EQ(record["instctrl"], ReadBytes(Root() + L"\\Windows\\InstCtrl_KNDrvDisabled.txt")) << "FORCE on";
+}
+
+void ProgramTest::ExpectUsbDriversLaidOut(const std::wstring& production) const {
+    // Windows 8.1 has no folder of its own in the package: it gets the WIN8 drivers.
+    static const std::pair<const wchar_t*, const wchar_t*> kRows[] = {
+        {L"Windows7-x86", L"WIN7\\32"},    {L"Windows7-x64", L"WIN7\\64"},   {L"Windows8-x86", L"WIN8\\32"},
+        {L"Windows8-x64", L"WIN8\\64"},    {L"Windows8.1-x86", L"WIN8\\32"}, {L"Windows8.1-x64", L"WIN8\\64"},
+        {L"Windows10-x86", L"WIN10\\32"}, {L"Windows10-x64", L"WIN10\\64"}};
+    for (const auto& row : kRows) {
+        EXPECT_TRUE(IsFolder(production + L"\\" + row.first)) << Narrow(row.first);
+        EXPECT_EQ(TreeDigest(production + L"\\" + row.first), TreeDigest(Root() + L"\\Windows\\" + row.second))
+            << Narrow(row.first);
+    }
+    EXPECT_FALSE(PathExists(production + L"\\32"));
+    EXPECT_FALSE(PathExists(production + L"\\64"));
 }

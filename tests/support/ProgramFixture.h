@@ -37,6 +37,9 @@ protected:
     // given and found: the staged Setup.exe with " -s", the test folder as its current folder,
     // the "m" INF active in every driver folder and the KNDrvDisabled install-control variant.
     void ExpectInstallerSawSilentAuxMacOffForceOn() const;
+    // The USB package's drivers laid out in the extraction folder: each of the eight final
+    // folders holds its source folder's tree, and no intermediate "32" or "64" is left.
+    void ExpectUsbDriversLaidOut(const std::wstring& production) const;
 
     std::wstring Root() const { return m_folder / L"pkg"; }
     std::wstring Temp() const { return m_folder / L"temp"; }
