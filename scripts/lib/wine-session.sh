@@ -49,31 +49,82 @@ wine_session_start_display() {
   export DISPLAY=":$n"
 }
 
-wine_session_start() {
-  export WINEPREFIX="$1/wineprefix"
-  export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
-  trap wine_session_stop EXIT
-  wine_session_start_display
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "wine: preparing the prefix in $WINEPREFIX (once; a few minutes with 32-bit support)"
-    wine64 wineboot -i >/dev/null 2>&1
-    wineserver -w
+# The wineserver that serves this prefix, found by its working folder (a server lives in the
+# prefix's server folder, named after the prefix's device and inode); empty when none runs.
+wine_session_server_pid() {
+  local dir pid
+  dir="/tmp/.wine-$(id -u)/server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
+  for pid in $(pgrep -x 'wineserver(32|64)?' || true); do
+    if [ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" = "$dir" ]; then echo "$pid"; return; fi
+  done
+}
+
+# True when the server runs until it is told to stop: started with -p and no time-out. Debian's
+# wrapper starts every server with -p0 first, so only the last -p option counts.
+wine_session_server_persists() {
+  local last=""
+  while IFS= read -r -d '' arg; do
+    case "$arg" in -p*) last="$arg" ;; esac
+  done <"/proc/$1/cmdline"
+  [ "$last" = -p ]
+}
+
+# Starts the persistent server before any other Wine command: a server that a Wine program
+# starts by itself exits at the first pause between two programs, and every later launch then
+# boots a new one and Wine's services (about 3 s each). A server of this prefix that does not
+# persist (left by a program started outside a session) is stopped first.
+wine_session_start_server() {
+  local pid
+  pid=$(wine_session_server_pid)
+  if [ -n "$pid" ] && ! wine_session_server_persists "$pid"; then
+    echo "wine: stopping a wineserver of this prefix that would exit at the first pause (pid $pid)"
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
   fi
-  wine_session_clean_leftovers
-  # Without a window manager under Xvfb, Wine waits 2 s for one each time a managed window
-  # hides, as every message box does when it closes; unmanaged windows close at once.
-  wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  # Exit status 2: a server for this prefix runs already (another session of the same tree).
+  # Exit status 2: a persistent server for this prefix runs already (another session of the tree).
   local rc=0
   wineserver -p 2>/dev/null || rc=$?
   if [ "$rc" -ne 0 ] && [ "$rc" -ne 2 ]; then
     echo "wine: wineserver -p failed with $rc" >&2
     return 1
   fi
+  WINE_SESSION_SERVER=$(wine_session_server_pid)
+  if [ -z "$WINE_SESSION_SERVER" ] || ! wine_session_server_persists "$WINE_SESSION_SERVER"; then
+    echo "wine: no persistent wineserver serves $WINEPREFIX after wineserver -p" >&2
+    return 1
+  fi
+}
+
+# Fails when the server that serves the prefix is no longer the one the session started.
+wine_session_check_server() {
+  local pid
+  pid=$(wine_session_server_pid)
+  if [ "$pid" != "$WINE_SESSION_SERVER" ]; then
+    echo "wine: the session's wineserver (pid $WINE_SESSION_SERVER) no longer serves $WINEPREFIX (now: ${pid:-none})" >&2
+    return 1
+  fi
+}
+
+wine_session_start() {
+  export WINEPREFIX="$1/wineprefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  trap wine_session_stop EXIT
+  wine_session_start_display
+  mkdir -p "$WINEPREFIX"
+  wine_session_start_server
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine: preparing the prefix in $WINEPREFIX (once; a few minutes with 32-bit support)"
+    wine64 wineboot -i >/dev/null 2>&1
+  fi
+  wine_session_clean_leftovers
+  # Without a window manager under Xvfb, Wine waits 2 s for one each time a managed window
+  # hides, as every message box does when it closes; unmanaged windows close at once.
+  wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   # Start Wine's own services now, with no pipe of ours as their output: services started by a
   # test program would inherit its output pipe and keep the caller waiting for its end.
   wine64 cmd /c exit </dev/null >/dev/null 2>&1
+  wine_session_check_server
 }
 
 wine_session_stop() {
