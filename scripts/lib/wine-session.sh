@@ -49,13 +49,14 @@ wine_session_start_display() {
   export DISPLAY=":$n"
 }
 
-# The wineserver that serves this prefix, found by its working folder (a server lives in the
-# prefix's server folder, named after the prefix's device and inode); empty when none runs.
+# The wineserver that serves this prefix, found by its working folder: a server works in a
+# folder named after the prefix's device and inode, under a temporary folder of Wine's choice.
+# Empty when none runs.
 wine_session_server_pid() {
-  local dir pid
-  dir="/tmp/.wine-$(id -u)/server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
-  for pid in $(pgrep -x 'wineserver(32|64)?' || true); do
-    if [ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" = "$dir" ]; then echo "$pid"; return; fi
+  local name pid
+  name="server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
+  for pid in $(pgrep '^wineserver' || true); do
+    if [ "$(basename "$(readlink "/proc/$pid/cwd" 2>/dev/null)")" = "$name" ]; then echo "$pid"; return; fi
   done
 }
 

@@ -36,7 +36,7 @@ FileHandle OpenForAppend(const std::wstring& path, DWORD dwDisposition) {
 
 bool IsRunningUnderWow64() {
 #ifdef _WIN64
-    // The 64-bit build exists to run the tests; it runs on 64-bit Windows by definition.
+    // A 64-bit build runs on 64-bit Windows by definition.
     return true;
 #else
     static IsWow64ProcessFn pfnIsWow64Process = nullptr;

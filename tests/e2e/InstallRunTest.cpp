@@ -15,6 +15,9 @@ class InstallRun : public ProgramTest {};
 TEST_F(InstallRun, SilentInstallFollowsTheWholeRoad) {
     MakePackage();
     ConfigureInstaller("log=driver log: 6 drivers installed\r\n");
+    // Where a 32-bit Windows keeps the driver log: the program runs under WoW64 here and must
+    // take the one from the WoW64 product folder instead.
+    WriteBytes(kUsbDriverLogOn32BitWindows, "the wrong driver log\r\n");
     const std::string before = TreeDigest(Root());
     const std::wstring log = m_folder / L"Logs\\nic.log";
     MessageBoxAnswerer noBox({});

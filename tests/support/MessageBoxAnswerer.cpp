@@ -154,24 +154,28 @@ void MessageBoxAnswerer::Watch() {
     }
 }
 
+namespace {
+struct BoxSearch {
+    const MessageBoxAnswerer* pSelf;
+    HWND hFound;
+};
+}  // namespace
+
+BOOL CALLBACK MessageBoxAnswerer::OfferWindow(HWND hWnd, LPARAM lParam) {
+    BoxSearch& search = *reinterpret_cast<BoxSearch*>(lParam);
+    wchar_t szClass[16] = {};
+    if (GetClassNameW(hWnd, szClass, 16) == 0 || std::wstring(szClass) != L"#32770") return TRUE;
+    if (!IsWindowVisible(hWnd) || search.pSelf->m_stuck.count(hWnd) != 0) return TRUE;
+    DWORD dwProcessId = 0;
+    GetWindowThreadProcessId(hWnd, &dwProcessId);
+    if (!search.pSelf->IsWatchedProcess(dwProcessId)) return TRUE;
+    search.hFound = hWnd;
+    return FALSE;
+}
+
 HWND MessageBoxAnswerer::FindBox() const {
-    struct Search {
-        const MessageBoxAnswerer* pSelf;
-        HWND hFound;
-    } search = {this, nullptr};
-    EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            Search& s = *reinterpret_cast<Search*>(lParam);
-            wchar_t szClass[16] = {};
-            if (GetClassNameW(hWnd, szClass, 16) == 0 || std::wstring(szClass) != L"#32770") return TRUE;
-            if (!IsWindowVisible(hWnd) || s.pSelf->m_stuck.count(hWnd) != 0) return TRUE;
-            DWORD dwProcessId = 0;
-            GetWindowThreadProcessId(hWnd, &dwProcessId);
-            if (!s.pSelf->IsWatchedProcess(dwProcessId)) return TRUE;
-            s.hFound = hWnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    BoxSearch search = {this, nullptr};
+    EnumWindows(&MessageBoxAnswerer::OfferWindow, reinterpret_cast<LPARAM>(&search));
     return search.hFound;
 }
 

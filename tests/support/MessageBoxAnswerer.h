@@ -52,6 +52,8 @@ public:
 private:
     void Watch();
     HWND FindBox() const;
+    // EnumWindows callback of FindBox (a plain function: the callback has the stdcall convention).
+    static BOOL CALLBACK OfferWindow(HWND hWnd, LPARAM lParam);
     bool IsWatchedProcess(DWORD dwProcessId) const;
     void Dismiss(HWND hBox);
 

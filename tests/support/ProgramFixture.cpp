@@ -22,18 +22,20 @@ void ProgramTest::SetUp() {
     MakeFolders(Temp());
     RemoveTree(DriverLog(true));
     RemoveTree(DriverLog(false));
+    RemoveTree(kUsbDriverLogOn32BitWindows);
 }
 
 void ProgramTest::TearDown() {
     RemoveTree(DriverLog(true));
     RemoveTree(DriverLog(false));
+    RemoveTree(kUsbDriverLogOn32BitWindows);
 }
 
 void ProgramTest::MakePackage(PackageSpec spec) {
     spec.strSetupExe = BuiltToolPath(L"standin_installer.exe");
     m_bUsbPackage = spec.bUsbPackage;
     WritePackage(Root(), spec);
-    InstallProgramInto(Root(), m_programBuild);
+    InstallProgramInto(Root());
     ConfigureInstaller("");
 }
 
@@ -46,8 +48,7 @@ void ProgramTest::ConfigureInstaller(const std::string& lines) {
 }
 
 ProgramOutcome ProgramTest::Run(const std::wstring& arguments, const std::wstring& currentFolder) {
-    return RunProgram(Program(), arguments, Temp(), currentFolder.empty() ? m_folder.Path() : currentFolder,
-                      m_dwRunTimeoutMs);
+    return RunProgram(Program(), arguments, Temp(), currentFolder.empty() ? m_folder.Path() : currentFolder);
 }
 
 bool ProgramTest::InstallerRan() const { return PathExists(m_folder / L"installer-record.txt"); }

@@ -12,7 +12,7 @@
 
 // One test's world for running the real program: a package root with the program and the
 // stand-in installer, a temporary folder of its own passed as TEMP and TMP, and the driver
-// install log of the stand-in cleared before and after. The driver install log has a fixed
+// install logs cleared before and after. The driver install log has a fixed
 // place on the machine (C:\Program Files (x86)\...), which is why these tests are for Wine only.
 class ProgramTest : public ::testing::Test {
 protected:
@@ -50,10 +50,6 @@ protected:
 
     TempFolder m_folder;
     bool m_bUsbPackage = true;
-    // The build of the program that MakePackage puts into the package, and how long one run
-    // of it may take.
-    std::wstring m_programBuild = BuiltProgramPath();
-    DWORD m_dwRunTimeoutMs = 60000;
 };
 
 // The driver install logs, written out as the product folders are named rather than taken from

@@ -16,20 +16,19 @@ std::wstring FromBuildPath(std::wstring path) {
 
 }  // namespace
 
-std::wstring BuiltProgramPath() { return FromBuildPath(NICUPDATE_EXE_PATH); }
+std::wstring BuiltProgramPath() {
+    wchar_t szOverride[MAX_PATH] = {};
+    DWORD cch = GetEnvironmentVariableW(L"NICUPDATE_SHIPPED_EXE", szOverride, MAX_PATH);
+    if (cch > 0 && cch < MAX_PATH) return FromBuildPath(szOverride);
+    return FromBuildPath(NICUPDATE_EXE_PATH);
+}
 
 std::wstring BuiltToolPath(const std::wstring& exeName) {
     return FromBuildPath(NICUPDATE_TOOLS_DIR) + L"\\" + exeName;
 }
 
-std::wstring ShippedProgramPath() {
-    wchar_t szOverride[MAX_PATH] = {};
-    DWORD cch = GetEnvironmentVariableW(L"NICUPDATE_SHIPPED_EXE", szOverride, MAX_PATH);
-    if (cch > 0 && cch < MAX_PATH) return FromBuildPath(szOverride);
-    return FromBuildPath(NICUPDATE_SHIPPED_EXE_PATH);
-}
-
-std::wstring InstallProgramInto(const std::wstring& packageRoot, const std::wstring& build) {
+std::wstring InstallProgramInto(const std::wstring& packageRoot) {
+    const std::wstring build = BuiltProgramPath();
     std::wstring target = packageRoot + L"\\NicUpdate.exe";
     MakeFolders(packageRoot);
     if (!CopyFileW(build.c_str(), target.c_str(), FALSE))

@@ -6,17 +6,14 @@
 
 // Drives the real program (and the tools) as separate processes from a Windows-side test.
 
-// The built program and tools, as Windows paths.
+// The shipping program of this build, or the file that the environment variable
+// NICUPDATE_SHIPPED_EXE names (a Linux path, such as a signed copy), as a Windows path.
 std::wstring BuiltProgramPath();
+// A tool of this build, as a Windows path.
 std::wstring BuiltToolPath(const std::wstring& exeName);
 
-// The shipping 32-bit program as built for release, or the file that the environment variable
-// NICUPDATE_SHIPPED_EXE names (a Linux path, such as a signed copy).
-std::wstring ShippedProgramPath();
-
-// Copies a build of the program (the 64-bit test build unless told otherwise) into a package
-// root as root\NicUpdate.exe and returns its path.
-std::wstring InstallProgramInto(const std::wstring& packageRoot, const std::wstring& build = BuiltProgramPath());
+// Copies the program into a package root as root\NicUpdate.exe and returns its path.
+std::wstring InstallProgramInto(const std::wstring& packageRoot);
 
 // The bytes a program's wide text reaches a redirected standard output as: the runtime's text
 // mode ends every line with CR LF. ASCII text only.
