@@ -82,18 +82,22 @@ wine_session_start_server() {
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
   fi
-  # Exit status 2: a persistent server for this prefix runs already (another session of the tree).
-  local rc=0
-  wineserver -p 2>/dev/null || rc=$?
-  if [ "$rc" -ne 0 ] && [ "$rc" -ne 2 ]; then
-    echo "wine: wineserver -p failed with $rc" >&2
-    return 1
-  fi
-  WINE_SESSION_SERVER=$(wine_session_server_pid)
-  if [ -z "$WINE_SESSION_SERVER" ] || ! wine_session_server_persists "$WINE_SESSION_SERVER"; then
-    echo "wine: no persistent wineserver serves $WINEPREFIX after wineserver -p" >&2
-    return 1
-  fi
+  # Exit status 2: a server for this prefix runs already (another session of the tree, or one
+  # that was told to stop and has not exited yet: then ask again once it is gone).
+  local rc attempt
+  for attempt in 1 2 3 4 5; do
+    rc=0
+    wineserver -p 2>/dev/null || rc=$?
+    if [ "$rc" -ne 0 ] && [ "$rc" -ne 2 ]; then
+      echo "wine: wineserver -p failed with $rc" >&2
+      return 1
+    fi
+    WINE_SESSION_SERVER=$(wine_session_server_pid)
+    if [ -n "$WINE_SESSION_SERVER" ] && wine_session_server_persists "$WINE_SESSION_SERVER"; then return 0; fi
+    sleep 1
+  done
+  echo "wine: no persistent wineserver serves $WINEPREFIX after wineserver -p (last: ${WINE_SESSION_SERVER:-none})" >&2
+  return 1
 }
 
 # Fails when the server that serves the prefix is no longer the one the session started.
@@ -129,7 +133,11 @@ wine_session_start() {
 }
 
 wine_session_stop() {
-  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  # Waits for the server to be gone, so that a session started next finds no server on its way out.
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+  fi
   if [ -n "${WINE_SESSION_XVFB:-}" ]; then
     kill "$WINE_SESSION_XVFB" 2>/dev/null || true
     wait "$WINE_SESSION_XVFB" 2>/dev/null || true
