@@ -6,9 +6,9 @@
 
 namespace {
 // Opens with listing (data) access: the system records a handle's sharing only when the handle
-// has data or delete access, and a handle with attribute access alone would stop nobody.
-// DELETE lets the folder be removed through this handle at the end of its use.
-constexpr DWORD kHeldFolderAccess = DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// has data or delete access, and a handle with attribute access alone would stop nobody. No
+// DELETE: every later open that does not share deletion (Wine lists a folder so) would fail.
+constexpr DWORD kHeldFolderAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 }  // namespace
 
 FileHandle HoldFolder(const std::wstring& path) {
