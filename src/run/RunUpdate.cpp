@@ -17,6 +17,7 @@
 #include "package/ResultCodes.h"
 #include "run/InstallerLaunch.h"
 #include "run/ResultLog.h"
+#include "run/RunLock.h"
 #include "run/StagingFolder.h"
 
 namespace {
