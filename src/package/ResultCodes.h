@@ -13,7 +13,15 @@ enum ResultCode : int {
     kResultNoLogPath = 10,
     kResultCannotCreateLog = 11,
     kResultInstallerNotStarted = 12,
+    kResultAnotherRunActive = 13,   // another staged run holds the machine-wide lock
+    kResultRunLockRefused = 14,     // the lock cannot be made or opened, or someone else made it
 };
 
-// The one failure exit code callers see, whatever step failed.
+// The failure exit code callers see, whatever step failed,
 constexpr int kExitFailure = 1603;
+// except when another run was at work: deployment tools retry this one (ERROR_INSTALL_ALREADY_RUNNING).
+constexpr int kExitAlreadyRunning = 1618;
+
+constexpr int ExitCodeFor(int nRetCode) {
+    return nRetCode == kResultOk ? 0 : nRetCode == kResultAnotherRunActive ? kExitAlreadyRunning : kExitFailure;
+}

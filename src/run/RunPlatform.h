@@ -1,5 +1,8 @@
 #pragma once
 
+#include "run/RunLock.h"
+#include "run/TempPathLookup.h"
+
 // The platform calls the run makes that a test must be able to stand in for.
 struct RunPlatform {
     bool (*pfnIsAdminMember)();
@@ -7,6 +10,10 @@ struct RunPlatform {
     int (*pfnMessageBox)(const wchar_t* text, const wchar_t* caption, unsigned style);
     // Starts the command line (a writable buffer of 260) and waits; false when it cannot start.
     bool (*pfnLaunchAndWait)(wchar_t* commandLine);
+    // The machine-wide lock of staged runs, taken when free (TakeRunLock).
+    RunLock (*pfnTakeRunLock)();
+    // GetTempPath2W, or null where kernel32 lacks it (FindTempPath2).
+    TempPathFunction (*pfnFindTempPath2)();
 };
 
 // The real calls, as the shipped program makes them.

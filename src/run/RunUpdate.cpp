@@ -17,15 +17,41 @@
 #include "package/ResultCodes.h"
 #include "run/InstallerLaunch.h"
 #include "run/ResultLog.h"
+#include "run/RunLock.h"
 #include "run/StagingFolder.h"
 
 namespace {
 
+const wchar_t kAnotherRunCaption[] = L"QVP tool";
+const wchar_t kAnotherRunText[] =
+    L"Another installation or driver extraction of this package is running. Start this one again when it has ended.";
+
+// One staged run at a time: two runs would share one staging folder and delete each other's
+// files. The one place where a run is refused because another run is at work; an interactive
+// caller is told so first. Anything but a lock this run holds ends the run before it touches
+// anything.
+int TakeRunLockOrRefuse(RunLock& lock, bool bUnattended, const RunPlatform& platform) {
+    lock = platform.pfnTakeRunLock();
+    switch (lock.State()) {
+    case RunLockState::Taken:
+        return kResultOk;
+    case RunLockState::HeldByAnotherRun:
+        if (!bUnattended) platform.pfnMessageBox(kAnotherRunText, kAnotherRunCaption, MB_OK | MB_ICONWARNING);
+        return kResultAnotherRunActive;
+    default:
+        return kResultRunLockRefused;
+    }
+}
+
 // Stages the package, then extracts the drivers or runs the installer, then writes the
-// result log. The staging folder is removed only when everything succeeded.
+// result log. The staging folder is removed only when everything succeeded. The run lock is held
+// from before the staging folder is touched to the end.
 int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const RunPlatform& platform) {
+    RunLock lock;
+    int nRetCode = TakeRunLockOrRefuse(lock, bUnattended, platform);
+    if (nRetCode != kResultOk) return nRetCode;
     std::wstring stagingFolder;
-    if (!GetStagingFolderPath(stagingFolder)) return kResultCannotCreateFolder;
+    if (!GetStagingFolderPath(stagingFolder, platform.pfnFindTempPath2())) return kResultCannotCreateFolder;
     const bool bInstall = options.nMode != ModeExtractDrivers;
     wchar_t szCommandLine[kMaxPathChars] = {};
     if (bInstall && !BuildInstallerCommandLine(stagingFolder, options.nMode == ModeSilentInstall, szCommandLine,
@@ -34,8 +60,10 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     std::wmemcpy(options.szTargetPath, stagingFolder.c_str(), stagingFolder.size() + 1);
 
     CFileOpEngine engine(bUnattended);
-    if (!CreateFreshStagingFolder(stagingFolder, engine)) return kResultCannotCreateFolder;
-    int nRetCode = CopyPackage(stagingFolder);
+    // Held until the folder is removed: nobody can move it and put another in its place.
+    FileHandle heldStagingFolder = CreateFreshStagingFolder(stagingFolder, engine);
+    if (!heldStagingFolder) return kResultCannotCreateFolder;
+    nRetCode = CopyPackage(stagingFolder);
     if (nRetCode != kResultOk) return nRetCode;
 
     if (bInstall) {
@@ -53,6 +81,8 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     if (nRetCode != kResultOk) return nRetCode;
     // A record that did not reach the log would leave the caller without the sign of success.
     if (!AppendLogRecord(std::move(hLog), nRetCode)) return kResultCannotCreateLog;
+    // The path-based delete cannot work on a folder held without delete sharing.
+    heldStagingFolder.Reset();
     engine.Delete(stagingFolder);
     return kResultOk;
 }
@@ -86,5 +116,5 @@ int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
             }
         }
     }
-    return nRetCode == kResultOk ? kResultOk : kExitFailure;
+    return ExitCodeFor(nRetCode);
 }

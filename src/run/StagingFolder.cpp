@@ -4,6 +4,7 @@
 
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
+#include "fileops/HeldFolder.h"
 #include "fileops/ProtectedFolder.h"
 #include "invocation/RunOptions.h"
 #include "package/PackageLayout.h"
@@ -17,19 +18,21 @@ std::wstring JoinStagingFolderPath(const std::wstring& tempFolder) {
     return path;
 }
 
-bool GetStagingFolderPath(std::wstring& stagingFolder) {
+bool GetStagingFolderPath(std::wstring& stagingFolder, TempPathFunction pfnTempPath2) {
+    const TempPathFunction pfnTempPath = pfnTempPath2 != nullptr ? pfnTempPath2 : &GetTempPathW;
     wchar_t szTemp[kMaxPathChars] = {};
-    DWORD cch = GetTempPathW(kMaxPathChars, szTemp);
+    DWORD cch = pfnTempPath(kMaxPathChars, szTemp);
     if (cch == 0 || cch >= kMaxPathChars) return false;
     stagingFolder = JoinStagingFolderPath(std::wstring(szTemp, cch));
     return !stagingFolder.empty();
 }
 
-bool CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine) {
+FileHandle CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine) {
     // The result is not needed: whatever the delete left makes the creation below fail.
     engine.Delete(stagingFolder);
     // The temporary folder itself is the user's and is made with the usual rights when missing.
     std::wstring chain = stagingFolder;
     CreateFolderChain(chain, true);
-    return CreateAdministratorsOnlyFolder(stagingFolder);
+    if (!CreateAdministratorsOnlyFolder(stagingFolder)) return FileHandle();
+    return HoldFolder(stagingFolder);
 }

@@ -2,10 +2,14 @@
 
 #include <string>
 
-// The staging folder: the user's temporary folder with the staging name appended directly.
-// Returns false when the temporary folder cannot be read or the path would not fit a path
-// buffer of 260 characters.
-bool GetStagingFolderPath(std::wstring& stagingFolder);
+#include "fileops/ScopedHandle.h"
+#include "run/TempPathLookup.h"
+
+// The staging folder: the temporary folder with the staging name appended directly. The
+// temporary folder is GetTempPath2W's (pfnTempPath2) where the platform has it, GetTempPathW's
+// when pfnTempPath2 is null. Returns false when the temporary folder cannot be read or the path
+// would not fit a path buffer of 260 characters.
+bool GetStagingFolderPath(std::wstring& stagingFolder, TempPathFunction pfnTempPath2);
 
 // Joins a temporary folder path as the platform reports it (ending in a backslash) and the
 // staging name; empty when the result would not fit 259 characters.
@@ -14,7 +18,8 @@ std::wstring JoinStagingFolderPath(const std::wstring& tempFolder);
 class CFileOpEngine;
 
 // Removes whatever an earlier run, or anyone else, left at the staging path and creates the
-// folder anew, open to SYSTEM and Administrators only. False when anything remains there or
-// the folder cannot be created by this call: the installer must run from nothing but what
-// this run staged.
-bool CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine);
+// folder anew, open to SYSTEM and Administrators only, and held (HoldFolder) from then on, so
+// that nobody can move it and put another folder in its place. Invalid when anything remains
+// there or the folder cannot be created and held by this call: the installer must run from
+// nothing but what this run staged.
+FileHandle CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine);

@@ -2,7 +2,9 @@
 
 #include "run/AdminCheck.h"
 #include "run/InstallerLaunch.h"
+#include "run/RunLock.h"
 #include "run/RunPlatform.h"
+#include "run/TempPathLookup.h"
 
 namespace {
 int ShowSystemMessageBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
@@ -11,6 +13,7 @@ int ShowSystemMessageBox(const wchar_t* text, const wchar_t* caption, unsigned s
 }  // namespace
 
 const RunPlatform& SystemPlatform() {
-    static const RunPlatform platform = {&IsAdminMember, &ShowSystemMessageBox, &LaunchAndWait};
+    static const RunPlatform platform = {&IsAdminMember, &ShowSystemMessageBox, &LaunchAndWait, &TakeRunLock,
+                                         &FindTempPath2};
     return platform;
 }

@@ -1,5 +1,5 @@
-// RunUpdate in-process, with stand-ins for the privilege check, the message box and the
-// installer launch.
+// RunUpdate in-process, with stand-ins for the privilege check, the message box, the installer
+// launch, the run lock and the lookup of GetTempPath2W.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -21,10 +21,14 @@ namespace {
 struct Seen {
     int nBoxes = 0;
     int nLaunches = 0;
+    int nLockRequests = 0;
     std::wstring text, caption;
     unsigned style = 0xFFFF;
+    std::wstring commandLine;
 };
 Seen g_seen;
+// What the stand-in lock turns out to be.
+RunLockState g_lockState = RunLockState::Taken;
 
 bool Admin() { return true; }
 bool NotAdmin() { return false; }
@@ -35,10 +39,16 @@ int RecordBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
     g_seen.style = style;
     return 1;  // OK
 }
-bool RecordLaunch(wchar_t*) {
+bool RecordLaunch(wchar_t* commandLine) {
     ++g_seen.nLaunches;
+    g_seen.commandLine = commandLine;
     return true;
 }
+RunLock StandInLock() {
+    ++g_seen.nLockRequests;
+    return RunLock(g_lockState);
+}
+TempPathFunction NoTempPath2() { return nullptr; }
 
 // Points TMP and TEMP at a folder for the object's lifetime, then puts back what was there.
 class TemporaryFolderVariables {
@@ -71,8 +81,9 @@ class RunUpdateSeam : public ::testing::Test {
 protected:
     void SetUp() override {
         g_seen = Seen();
+        g_lockState = RunLockState::Taken;
         MakeFolders(m_folder / L"temp");
-        ASSERT_TRUE(GetStagingFolderPath(m_staging));
+        ASSERT_TRUE(GetStagingFolderPath(m_staging, nullptr));
         ASSERT_EQ(m_staging, m_folder / L"temp\\KVNIC_INST_TEMP");
     }
 
@@ -82,7 +93,7 @@ protected:
         std::vector<wchar_t*> argv;
         for (std::wstring& arg : storage) argv.push_back(&arg[0]);
         argv.push_back(nullptr);
-        RunPlatform platform = {bAdmin ? &Admin : &NotAdmin, &RecordBox, &RecordLaunch};
+        RunPlatform platform = {bAdmin ? &Admin : &NotAdmin, &RecordBox, &RecordLaunch, &StandInLock, m_pfnFindTempPath2};
         StdoutCapture capture(m_folder / L"stdout.txt");
         int nResult = RunUpdate(static_cast<int>(storage.size()), argv.data(), platform);
         m_stdout = capture.Text();
@@ -93,6 +104,7 @@ protected:
     TemporaryFolderVariables m_temp{m_folder / L"temp\\"};
     std::wstring m_staging;
     std::string m_stdout;
+    TempPathFunction (*m_pfnFindTempPath2)() = &NoTempPath2;
 };
 
 struct GateCase : NamedCase {
@@ -112,6 +124,7 @@ TEST_P(NonAdministrator, Gets1603WithNothingPrintedShownOrTouched) {
     EXPECT_EQ(g_seen.nLaunches, 0);
     EXPECT_FALSE(PathExists(out));
     EXPECT_FALSE(PathExists(m_staging));
+    EXPECT_EQ(g_seen.nLockRequests, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -167,5 +180,150 @@ TEST_F(RunUpdateSeam, TemporaryFolderTooLongEndsBeforeAnyFileWork) {
     EXPECT_TRUE(ListTree(longTemp).empty()) << "nothing may be staged";
     EXPECT_FALSE(PathExists(m_folder / L"LOG.TXT"));
 }
+
+// The lock of staged runs as another run, or someone else, left it. A leftover in the staging
+// folder shows whether the refused run touched it.
+struct LockCase : NamedCase {
+    std::vector<std::wstring> args;  // <drv> and <log> stand for the test's folders
+    RunLockState lockState;
+    int nExitCode;
+    bool bBox;  // the run says why before it ends
+};
+
+std::vector<std::wstring> Expanded(std::vector<std::wstring> args, const std::wstring& drv, const std::wstring& log) {
+    for (std::wstring& arg : args) {
+        for (const auto& name : {std::make_pair(std::wstring(L"<drv>"), drv), std::make_pair(std::wstring(L"<log>"), log)}) {
+            const std::size_t pos = arg.find(name.first);
+            if (pos != std::wstring::npos) arg.replace(pos, name.first.size(), name.second);
+        }
+    }
+    return args;
+}
+
+class LockNotTaken : public RunUpdateSeam, public ::testing::WithParamInterface<LockCase> {};
+
+TEST_P(LockNotTaken, EndsTheRunBeforeAnythingIsTouched) {
+    const LockCase& c = GetParam();
+    g_lockState = c.lockState;
+    WriteBytes(m_staging + L"\\Windows\\Setup.exe", "the other run's installer");
+    const std::wstring drv = m_folder / L"Drivers";
+    const std::wstring log = m_folder / L"run.log";
+
+    EXPECT_EQ(Run(Expanded(c.args, drv, log), true), c.nExitCode);
+
+    EXPECT_EQ(g_seen.nLockRequests, 1);
+    EXPECT_EQ(g_seen.nLaunches, 0);
+    EXPECT_EQ(ListTree(m_staging), (std::vector<std::wstring>{L"Windows\\", L"Windows\\Setup.exe"}));
+    EXPECT_EQ(ReadBytes(m_staging + L"\\Windows\\Setup.exe"), "the other run's installer");
+    EXPECT_FALSE(PathExists(drv));
+    EXPECT_FALSE(PathExists(log));
+    EXPECT_EQ(m_stdout, "");
+    ASSERT_EQ(g_seen.nBoxes, c.bBox ? 1 : 0);
+    if (c.bBox) {
+        EXPECT_EQ(g_seen.caption, L"QVP tool");
+        EXPECT_EQ(g_seen.text,
+                  L"Another installation or driver extraction of this package is running. Start this one again when it "
+                  L"has ended.");
+        EXPECT_EQ(g_seen.style, static_cast<unsigned>(MB_OK | MB_ICONWARNING));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LockNotTaken,
+    ::testing::Values(
+        LockCase{"SilentInstallWhileAnotherRunWorks", {L"/s", L"/vLOGFILE=<log>"}, RunLockState::HeldByAnotherRun, 1618, false},
+        LockCase{"InteractiveInstallWhileAnotherRunWorks", {L"/vLOGFILE=<log>"}, RunLockState::HeldByAnotherRun, 1618, true},
+        LockCase{"SilentExtractionWhileAnotherRunWorks", {L"/s", L"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>"},
+                 RunLockState::HeldByAnotherRun, 1618, false},
+        LockCase{"InteractiveExtractionWhileAnotherRunWorks", {L"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>"},
+                 RunLockState::HeldByAnotherRun, 1618, true},
+        // Someone else's object of the lock's name, or none at all, is no reason to retry.
+        LockCase{"InteractiveInstallWithAForeignLock", {L"/vLOGFILE=<log>"}, RunLockState::ForeignOwner, 1603, false},
+        LockCase{"SilentInstallWithAForeignLock", {L"/s", L"/vLOGFILE=<log>"}, RunLockState::ForeignOwner, 1603, false},
+        LockCase{"InteractiveInstallWithoutALock", {L"/vLOGFILE=<log>"}, RunLockState::Failed, 1603, false}),
+    CaseName());
+
+struct LocklessCase : NamedCase {
+    std::vector<std::wstring> args;
+};
+
+class LocklessMode : public RunUpdateSeam, public ::testing::WithParamInterface<LocklessCase> {};
+
+// Neither mode touches the staging folder, so another run at work does not stop them.
+TEST_P(LocklessMode, NeverAsksForTheLock) {
+    g_lockState = RunLockState::HeldByAnotherRun;
+    EXPECT_EQ(Run(Expanded(GetParam().args, m_folder / L"out", L""), true), 0);
+    EXPECT_EQ(g_seen.nLockRequests, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, LocklessMode,
+                         ::testing::Values(LocklessCase{"UsagePage", {L"/?"}},
+                                           LocklessCase{"ExtractAll", {L"/extract_all", L"<drv>"}}),
+                         CaseName());
+
+// A stand-in for GetTempPath2W with the platform's contract: the length without the terminator,
+// or the size needed when the buffer is too small; 0 on failure.
+constexpr DWORD kAnswerTheFolder = 0xFFFFFFFF;
+struct TempPath2Answer {
+    std::wstring folder;
+    DWORD dwResult;  // kAnswerTheFolder, or what the call returns instead
+};
+TempPath2Answer g_tempPath2;
+
+DWORD WINAPI StandInTempPath2(DWORD cchBuffer, LPWSTR pszBuffer) {
+    if (g_tempPath2.dwResult != kAnswerTheFolder) return g_tempPath2.dwResult;
+    const DWORD cch = static_cast<DWORD>(g_tempPath2.folder.size());
+    if (cch + 1 > cchBuffer) return cch + 1;
+    std::wmemcpy(pszBuffer, g_tempPath2.folder.c_str(), cch + 1);
+    return cch;
+}
+TempPathFunction FoundTempPath2() { return &StandInTempPath2; }
+
+enum class StagedUnder { Nothing, Temp, TempPath2 };
+
+struct TempPathCase : NamedCase {
+    bool bTempPath2Found;
+    const wchar_t* pszTempPath2;  // below the test folder; "<long>" for a folder of 250 characters
+    DWORD dwTempPath2Result;
+    StagedUnder stagedUnder;
+};
+
+class TemporaryFolderChoice : public RunUpdateSeam, public ::testing::WithParamInterface<TempPathCase> {};
+
+// A run without LOGFILE= stops after the installer and leaves the staging folder where it made it.
+TEST_P(TemporaryFolderChoice, StagesUnderGetTempPath2WsFolderWhereThePlatformHasIt) {
+    const TempPathCase& c = GetParam();
+    std::wstring folder2 = m_folder / c.pszTempPath2;
+    if (folder2 == m_folder / L"<long>") {
+        folder2 = m_folder.Path() + L"\\";
+        while (folder2.size() < 250) folder2 += L"s";
+        folder2 += L"\\";
+    }
+    g_tempPath2 = {folder2, c.dwTempPath2Result};
+    if (c.bTempPath2Found) m_pfnFindTempPath2 = &FoundTempPath2;
+    const std::wstring staging2 = folder2 + L"KVNIC_INST_TEMP";
+
+    EXPECT_EQ(Run({L"/s"}, true), kExitFailure);
+
+    const std::wstring expected = c.stagedUnder == StagedUnder::Temp ? m_staging : staging2;
+    EXPECT_EQ(g_seen.nLaunches, c.stagedUnder == StagedUnder::Nothing ? 0 : 1);
+    if (c.stagedUnder != StagedUnder::Nothing) {
+        EXPECT_EQ(g_seen.commandLine, L"\"" + expected + L"\\Windows\\Setup.exe\" -s");
+    }
+    EXPECT_EQ(IsFolder(m_staging), c.stagedUnder == StagedUnder::Temp);
+    EXPECT_EQ(IsFolder(staging2), c.stagedUnder == StagedUnder::TempPath2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TemporaryFolderChoice,
+    ::testing::Values(
+        TempPathCase{"WithoutGetTempPath2W", false, L"system-temp\\", kAnswerTheFolder, StagedUnder::Temp},
+        TempPathCase{"WithGetTempPath2W", true, L"system-temp\\", kAnswerTheFolder, StagedUnder::TempPath2},
+        // The same rules as for GetTempPathW: no folder, or no room for the staging name, ends the
+        // run before anything is staged, and TEMP is no fallback.
+        TempPathCase{"GetTempPath2WFails", true, L"system-temp\\", 0, StagedUnder::Nothing},
+        TempPathCase{"GetTempPath2WFolderTooLong", true, L"<long>", kAnswerTheFolder, StagedUnder::Nothing},
+        TempPathCase{"GetTempPath2WNeedsABiggerBuffer", true, L"system-temp\\", 300, StagedUnder::Nothing}),
+    CaseName());
 
 }  // namespace

@@ -10,6 +10,9 @@
 
 const char kLogRecord[] = "==QVP log file==\r\nnRetCode=0\r\n";
 const char kStandinLogText[] = "stand-in driver install log\r\n";
+const wchar_t kAnotherRunBoxCaption[] = L"QVP tool";
+const wchar_t kAnotherRunBoxText[] =
+    L"Another installation or driver extraction of this package is running. Start this one again when it has ended.";
 
 const wchar_t kUsbDriverLog[] = L"C:\\Program Files (x86)\\Corvane\\Corvane Velmora USB Windows Driver\\InstallLog.txt";
 const wchar_t kNicDriverLog[] = L"C:\\Program Files (x86)\\Corvane\\Corvane Windows NIC Driver\\InstallLog.txt";

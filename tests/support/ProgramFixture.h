@@ -63,3 +63,6 @@ extern const wchar_t kUsbDriverLogOn32BitWindows[];
 extern const char kLogRecord[];
 // What the stand-in installer writes as its install log unless told otherwise.
 extern const char kStandinLogText[];
+// The box an interactive run shows when another staged run is at work.
+extern const wchar_t kAnotherRunBoxCaption[];
+extern const wchar_t kAnotherRunBoxText[];

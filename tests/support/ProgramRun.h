@@ -19,6 +19,9 @@ std::wstring InstallProgramInto(const std::wstring& packageRoot);
 // mode ends every line with CR LF. ASCII text only.
 std::string ConsoleBytes(const std::wstring& text);
 
+// How long one run of the program may take before a test gives up on it.
+constexpr DWORD kProgramRunTimeoutMs = 60000;
+
 struct ProgramOutcome {
     DWORD dwExitCode = 0;
     std::string stdoutBytes;
@@ -29,4 +32,4 @@ struct ProgramOutcome {
 // time-out, so a run never hangs the suite.
 ProgramOutcome RunProgram(const std::wstring& program, const std::wstring& arguments,
                           const std::wstring& tempFolder, const std::wstring& currentFolder = L"",
-                          DWORD dwTimeoutMs = 60000);
+                          DWORD dwTimeoutMs = kProgramRunTimeoutMs);

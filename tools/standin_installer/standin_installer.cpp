@@ -9,6 +9,10 @@
 //   driverlog=PATH  where InstallLog.txt goes (default: the family's product folder as the
 //                 program's layout table names it; tests give the folder literally)
 //   wait=MS       sleeps before it ends
+//   waitfor=PATH  before it ends, waits until PATH exists (at most a minute)
+//   started=PATH  written at its start, before anything else: "files=N" with N the number of
+//                 files in its package (the folder above its own), so a test knows it runs
+//   ended=PATH    written last, after the wait: the package's file count again
 #include <windows.h>
 
 #include <map>
@@ -75,6 +79,22 @@ std::map<std::string, std::string> ReadConfig(const std::wstring& path, std::map
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+std::size_t CountFiles(const std::wstring& folder) {
+    std::size_t nFiles = 0;
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    for (bool bMore = find.IsValid(); bMore; bMore = FindNextFileW(find.Get(), &data) != FALSE) {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        nFiles += (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? CountFiles(folder + L"\\" + name) : 1;
+    }
+    return nFiles;
+}
+
+void WriteFileCount(const std::string& path, const std::wstring& root) {
+    WriteFileBytes(Wide(path), "files=" + std::to_string(CountFiles(root)) + "\r\n");
+}
+
 }  // namespace
 
 int wmain() {
@@ -86,6 +106,7 @@ int wmain() {
 
     std::map<std::string, bool> present;
     std::map<std::string, std::string> config = ReadConfig(ownFolder + L"\\standin.cfg", present);
+    if (present["started"]) WriteFileCount(config["started"], root);
     bool bFound = false;
     const bool bUsbPackage = ProfileNamesUsb(ReadFileBytes(ownFolder + L"\\" + kProfileFile, bFound));
 
@@ -119,5 +140,7 @@ int wmain() {
         WriteFileBytes(logPath, logText);
     }
     if (present["wait"]) Sleep(static_cast<DWORD>(std::stoul(config["wait"])));
+    for (int nPolls = 0; present["waitfor"] && !Exists(Wide(config["waitfor"])) && nPolls < 3000; ++nPolls) Sleep(20);
+    if (present["ended"]) WriteFileCount(config["ended"], root);
     return present["exit"] ? std::stoi(config["exit"]) : 0;
 }

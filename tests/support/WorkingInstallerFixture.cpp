@@ -1,0 +1,50 @@
+#include "support/WorkingInstallerFixture.h"
+
+#include <windows.h>
+
+#include "support/FileUtil.h"
+
+namespace {
+constexpr DWORD kInstallerStartMs = 60000;
+}
+
+void WorkingInstallerTest::StartRunWithWorkingInstaller() {
+    MakePackage();
+    ConfigureInstaller("started=" + Narrow(m_folder / L"installer-started.txt") + "\r\n" +
+                       "ended=" + Narrow(m_folder / L"installer-ended.txt") + "\r\n" +
+                       "waitfor=" + Narrow(m_folder / L"installer-may-end.txt") + "\r\n");
+    ChildOptions options;
+    options.commandLine = L"\"" + Program() + L"\" /s /vLOGFILE=" + FirstLog();
+    options.tempFolder = Temp();
+    options.currentFolder = m_folder.Path();
+    options.dwTimeoutMs = kProgramRunTimeoutMs + kInstallerStartMs;
+    m_run.reset(new BackgroundRun(options));
+    ASSERT_TRUE(WaitForPath(m_folder / L"installer-started.txt", kInstallerStartMs)) << "the first run's installer never started";
+}
+
+void WorkingInstallerTest::TearDown() {
+    if (m_run) {
+        WriteBytes(m_folder / L"installer-may-end.txt", "");
+        m_run.reset();
+    }
+    ProgramTest::TearDown();
+}
+
+ChildOutcome WorkingInstallerTest::FinishRun() {
+    WriteBytes(m_folder / L"installer-may-end.txt", "");
+    ChildOutcome outcome = m_run->Wait();
+    m_run.reset();
+    EXPECT_FALSE(outcome.bTimedOut);
+    return outcome;
+}
+
+std::string WorkingInstallerTest::FilesAtInstallerStart() const { return ReadBytes(m_folder / L"installer-started.txt"); }
+
+std::string WorkingInstallerTest::FilesAtInstallerEnd() const { return ReadBytes(m_folder / L"installer-ended.txt"); }
+
+std::string WorkingInstallerTest::FilesInPackage() const {
+    std::size_t nFiles = 0;
+    for (const wchar_t* pszFolder : {L"\\Windows", L"\\Others"})
+        for (const std::wstring& entry : ListTree(Root() + pszFolder)) nFiles += entry.back() != L'\\';
+    return "files=" + std::to_string(nFiles) + "\r\n";
+}
