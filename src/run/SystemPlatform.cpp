@@ -2,6 +2,7 @@
 
 #include "run/AdminCheck.h"
 #include "run/InstallerLaunch.h"
+#include "run/RedirectionGuard.h"
 #include "run/RunPlatform.h"
 
 namespace {
@@ -11,6 +12,7 @@ int ShowSystemMessageBox(const wchar_t* text, const wchar_t* caption, unsigned s
 }  // namespace
 
 const RunPlatform& SystemPlatform() {
-    static const RunPlatform platform = {&IsAdminMember, &ShowSystemMessageBox, &LaunchAndWait};
+    static const RunPlatform platform = {&IsAdminMember, &ShowSystemMessageBox, &LaunchAndWait,
+                                               &EnforceRedirectionTrust};
     return platform;
 }

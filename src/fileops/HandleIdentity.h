@@ -1,0 +1,22 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// What an open handle says about the file or folder it holds: its attributes as the handle sees
+// them (a link opened as itself carries FILE_ATTRIBUTE_REPARSE_POINT) and the identity that a
+// folder listing gives its entries, volume serial number and file ID.
+struct HandleFacts {
+    DWORD dwAttributes = 0;
+    DWORD dwVolumeSerial = 0;
+    std::uint64_t ullFileId = 0;
+};
+
+// False with the thread's last error set when the handle cannot be asked.
+bool ReadHandleFacts(HANDLE h, HandleFacts& facts);
+
+// True when the opened handle is the entry that a listing of a folder on volume dwFolderSerial
+// showed with ullListedId. A listing that gives no usable ID (0 or all ones, as file systems
+// with wider IDs may) proves nothing either way and is taken as it is.
+bool IsListedEntry(const HandleFacts& opened, DWORD dwFolderSerial, std::uint64_t ullListedId);
