@@ -57,58 +57,75 @@ DWORD NativeOptionsFor(EntryKind kind) {
 
 }  // namespace
 
-DWORD CheckListedEntry(const HandleFacts& opened, DWORD dwFolderSerial, const ListedEntry& listed) {
+DWORD CheckListedEntry(HANDLE hOpened, const HandleFacts& opened, DWORD dwFolderSerial,
+                       const std::wstring& folderName, const ListedEntry& listed) {
     if ((listed.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(opened.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return ERROR_NOT_A_REPARSE_POINT;
-    if (!IsListedEntry(opened, dwFolderSerial, listed.ullFileId)) return ERROR_FILE_INVALID;
+    if (!IsListedEntry(opened, dwFolderSerial, listed.ullFileId) ||
+        !HandleNameIs(hOpened, EntryNameIn(folderName, listed.name)))
+        return ERROR_FILE_INVALID;
     return ERROR_SUCCESS;
 }
 
 struct CHandleDelete::Frame {
     FileHandle owned;  // empty for a folder handle that stays the caller's
     HANDLE hFolder = INVALID_HANDLE_VALUE;
-    std::wstring path;
+    std::wstring path;  // for messages
+    std::wstring name;  // as the folder's handle holds it
     DWORD dwVolumeSerial = 0;
     std::vector<ListedEntry> entries;
     std::size_t nNext = 0;
 };
 
 void CHandleDelete::RemovePath(const std::wstring& path) {
-    const DWORD dwSeen = GetFileAttributesW(path.c_str());
-    if (dwSeen == INVALID_FILE_ATTRIBUTES) {
-        const DWORD dwError = GetLastError();
-        // Nothing to open; after a kept file this counts as one more folder that stays.
-        if (m_decisions.ignoresFolderFailures()) return;
-        ThrowError(dwError);
-    }
-    const EntryKind kind = KindOf(dwSeen);
-    FileHandle opened(CreateFileW(path.c_str(), AccessFor(kind), ShareFor(kind), nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!opened) ThrowLastError();
-    RemoveOpened(std::move(opened), dwSeen, path);
+    const DWORD dwSeen = SeenAttributes(path);
+    if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
+    // The top is opened like every entry below it: relative to its folder, whose name its handle
+    // must then carry.
+    std::wstring trimmed = path;
+    while (trimmed.size() > 1 && (trimmed.back() == L'\\' || trimmed.back() == L'/')) trimmed.pop_back();
+    const std::size_t lastSlash = trimmed.find_last_of(L"\\/");
+    std::wstring parent = lastSlash == std::wstring::npos ? std::wstring(L".") : trimmed.substr(0, lastSlash + 1);
+    if (parent.size() > 1 && parent[parent.size() - 2] != L':') parent.pop_back();  // a drive's root keeps it
+    const std::wstring name = lastSlash == std::wstring::npos ? trimmed : trimmed.substr(lastSlash + 1);
+    if (name.empty()) ThrowError(ERROR_INVALID_NAME);
+    FileHandle folder(CreateFileW(parent.c_str(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) ThrowLastError();
+    RemoveNamed(folder.Get(), name, path, dwSeen);
 }
 
 void CHandleDelete::RemoveEntryIn(HANDLE hFolder, const std::wstring& name, const std::wstring& path) {
-    // The path's own attributes are the one place where some platforms still show a link that
-    // an open with "do not follow" follows anyway.
+    const DWORD dwSeen = SeenAttributes(path);
+    if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
+    RemoveNamed(hFolder, name, path, dwSeen);
+}
+
+void CHandleDelete::RemoveOpenFolder(HANDLE hFolder, const std::wstring& path) {
+    std::wstring name;
+    if (!ReadHandleName(hFolder, name)) ThrowLastError();
+    RemoveFolderTree(FileHandle(), hFolder, path, name);
+}
+
+DWORD CHandleDelete::SeenAttributes(const std::wstring& path) {
+    // The path's own attributes are the one place where some platforms still show a link to a
+    // folder that an open with "do not follow" follows anyway.
     const DWORD dwSeen = GetFileAttributesW(path.c_str());
-    if (dwSeen == INVALID_FILE_ATTRIBUTES) {
-        const DWORD dwError = GetLastError();
-        if (m_decisions.ignoresFolderFailures()) return;
-        ThrowError(dwError);
-    }
+    if (dwSeen != INVALID_FILE_ATTRIBUTES) return dwSeen;
+    const DWORD dwError = GetLastError();
+    // Nothing to open; after a kept file this counts as one more folder that stays.
+    if (!m_decisions.ignoresFolderFailures()) ThrowError(dwError);
+    return INVALID_FILE_ATTRIBUTES;
+}
+
+void CHandleDelete::RemoveNamed(HANDLE hFolder, const std::wstring& name, const std::wstring& path, DWORD dwSeen) {
+    std::wstring folderName;
+    if (!ReadHandleName(hFolder, folderName)) ThrowLastError();
     const EntryKind kind = KindOf(dwSeen);
     FileHandle opened;
     if (OpenRelative(hFolder, name, AccessFor(kind), ShareFor(kind), NativeOptionsFor(kind), opened) != ERROR_SUCCESS)
         ThrowLastError();
-    RemoveOpened(std::move(opened), dwSeen, path);
-}
-
-void CHandleDelete::RemoveOpenFolder(HANDLE hFolder, const std::wstring& path) {
-    RemoveFolderTree(FileHandle(), hFolder, path);
-}
-
-void CHandleDelete::RemoveOpened(FileHandle opened, DWORD dwSeen, const std::wstring& path) {
     HandleFacts facts;
     if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastError();
     if (dwSeen & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -117,6 +134,8 @@ void CHandleDelete::RemoveOpened(FileHandle opened, DWORD dwSeen, const std::wst
         MarkForDeletion(opened.Get());
         return;
     }
+    const std::wstring entryName = EntryNameIn(folderName, name);
+    if (!HandleNameIs(opened.Get(), entryName)) ThrowError(ERROR_FILE_INVALID);
     // A link put there after the look at the path: the handle holds the link itself.
     if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         MarkForDeletion(opened.Get());
@@ -124,22 +143,25 @@ void CHandleDelete::RemoveOpened(FileHandle opened, DWORD dwSeen, const std::wst
     }
     if ((facts.dwAttributes ^ dwSeen) & FILE_ATTRIBUTE_DIRECTORY) ThrowError(ERROR_FILE_INVALID);
     if (facts.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        const HANDLE hFolder = opened.Get();
-        RemoveFolderTree(std::move(opened), hFolder, path);
+        const HANDLE hOpened = opened.Get();
+        RemoveFolderTree(std::move(opened), hOpened, path, entryName);
         return;
     }
     if (m_decisions.mayDeleteFile(path, opened.Get(), facts.dwAttributes)) MarkForDeletion(opened.Get());
 }
 
-void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std::wstring& path) {
+void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std::wstring& path,
+                                     const std::wstring& name) {
     // A stack of open folders rather than recursion: a tree made through relative names can be
     // deeper than any path, and the thread's stack must not be what limits the delete.
     std::vector<Frame> stack;
-    auto push = [&stack](FileHandle owned, HANDLE hFolder, const std::wstring& folderPath) {
+    auto push = [&stack](FileHandle owned, HANDLE hFolder, const std::wstring& folderPath,
+                         const std::wstring& folderName) {
         Frame frame;
         frame.owned = std::move(owned);
         frame.hFolder = hFolder;
         frame.path = folderPath;
+        frame.name = folderName;
         HandleFacts facts;
         if (!ReadHandleFacts(hFolder, facts)) ThrowLastError();
         frame.dwVolumeSerial = facts.dwVolumeSerial;
@@ -147,7 +169,7 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
         if (dwError != ERROR_SUCCESS) ThrowError(dwError);
         stack.push_back(std::move(frame));
     };
-    push(std::move(ownedTop), hTop, path);
+    push(std::move(ownedTop), hTop, path, name);
 
     while (!stack.empty()) {
         Frame& folder = stack.back();
@@ -158,7 +180,6 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
             continue;
         }
         const ListedEntry& entry = folder.entries[folder.nNext++];
-        const std::wstring entryPath = folder.path + L"\\" + entry.name;
         const EntryKind kind = KindOf(entry.dwAttributes);
         FileHandle opened;
         if (OpenRelative(folder.hFolder, entry.name, AccessFor(kind), ShareFor(kind), NativeOptionsFor(kind), opened) !=
@@ -166,14 +187,16 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
             ThrowLastError();
         HandleFacts facts;
         if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastError();
-        const DWORD dwCheck = CheckListedEntry(facts, folder.dwVolumeSerial, entry);
+        const DWORD dwCheck = CheckListedEntry(opened.Get(), facts, folder.dwVolumeSerial, folder.name, entry);
         if (dwCheck != ERROR_SUCCESS) ThrowError(dwCheck);
 
+        const std::wstring entryPath = folder.path + L"\\" + entry.name;
         if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             MarkForDeletion(opened.Get());
         } else if (facts.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            const HANDLE hFolder = opened.Get();
-            push(std::move(opened), hFolder, entryPath);  // folder and entry are gone from here on
+            const HANDLE hOpened = opened.Get();
+            // folder and entry are not to be used after this: the stack may move.
+            push(std::move(opened), hOpened, entryPath, EntryNameIn(folder.name, entry.name));
         } else if (m_decisions.mayDeleteFile(entryPath, opened.Get(), facts.dwAttributes)) {
             MarkForDeletion(opened.Get());
         }

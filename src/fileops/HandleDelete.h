@@ -20,8 +20,8 @@ struct DeleteDecisions {
 };
 
 // Removes files, links and folder trees through handles, never by looking a path up again: the
-// top is opened once without following a link, every entry below is opened relative to its
-// folder's handle, and each is removed through its own handle. A folder being emptied is held
+// top is opened once, relative to its folder and without following a link, every entry below
+// is opened relative to its folder's handle, and each is removed through its own handle. A folder being emptied is held
 // open without delete sharing, so nobody can rename or replace it meanwhile. A link is removed
 // as itself; an entry whose handle turns out not to be the entry listed (a link the platform
 // followed, or an entry swapped after the listing) is refused and left alone.
@@ -41,17 +41,23 @@ public:
 
 private:
     struct Frame;
-    void RemoveOpened(FileHandle opened, DWORD dwExpectedAttributes, const std::wstring& path);
+    // The path's attributes, or INVALID_FILE_ATTRIBUTES when there is nothing to remove and that
+    // is no failure; otherwise throws.
+    DWORD SeenAttributes(const std::wstring& path);
+    void RemoveNamed(HANDLE hFolder, const std::wstring& name, const std::wstring& path, DWORD dwSeen);
+    void RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std::wstring& path, const std::wstring& name);
     void MarkForDeletion(HANDLE h);
     bool TryMarkForDeletion(HANDLE h);
-    void RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std::wstring& path);
 
     DeleteDecisions m_decisions;
     bool m_bDispositionExMissing = false;  // the platform refused the extended call once
 };
 
-// The handle opened for an entry that a listing showed, checked against that listing: ERROR_SUCCESS,
-// ERROR_NOT_A_REPARSE_POINT when the entry was listed as a link and the handle is not one (the
-// platform opened what the link points to), or ERROR_FILE_INVALID when the handle is another
-// file or folder than the one listed.
-DWORD CheckListedEntry(const HandleFacts& opened, DWORD dwFolderSerial, const ListedEntry& listed);
+// The handle opened for an entry that a listing of a folder showed, checked against that listing:
+// ERROR_SUCCESS, ERROR_NOT_A_REPARSE_POINT when the entry was listed as a link and the handle is
+// not one (the platform opened what the link points to), or ERROR_FILE_INVALID when the handle
+// is another file or folder than the one listed, or holds another name than the entry's in that
+// folder. opened: what hOpened reports; dwFolderSerial and folderName: what the folder's handle
+// reports.
+DWORD CheckListedEntry(HANDLE hOpened, const HandleFacts& opened, DWORD dwFolderSerial,
+                       const std::wstring& folderName, const ListedEntry& listed);

@@ -1,5 +1,9 @@
 #include "fileops/HandleIdentity.h"
 
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
 bool ReadHandleFacts(HANDLE h, HandleFacts& facts) {
     BY_HANDLE_FILE_INFORMATION info = {};
     if (!GetFileInformationByHandle(h, &info)) return false;
@@ -13,4 +17,38 @@ bool IsListedEntry(const HandleFacts& opened, DWORD dwFolderSerial, std::uint64_
     if (opened.dwVolumeSerial != dwFolderSerial) return false;
     if (ullListedId == 0 || ullListedId == ~std::uint64_t{0}) return true;
     return opened.ullFileId == ullListedId;
+}
+
+bool ReadHandleName(HANDLE h, std::wstring& name) {
+    // Most names fit the first buffer; a longer one says how long it is.
+    union {
+        FILE_NAME_INFO info;
+        unsigned char raw[2048];
+    } small;
+    std::vector<unsigned char> large;
+    const unsigned char* pInfo = small.raw;
+    if (!GetFileInformationByHandleEx(h, FileNameInfo, &small, sizeof small)) {
+        if (GetLastError() != ERROR_MORE_DATA) return false;
+        large.resize(offsetof(FILE_NAME_INFO, FileName) + small.info.FileNameLength + sizeof(wchar_t));
+        if (!GetFileInformationByHandleEx(h, FileNameInfo, large.data(), static_cast<DWORD>(large.size())))
+            return false;
+        pInfo = large.data();
+    }
+    DWORD cbName = 0;
+    std::memcpy(&cbName, pInfo + offsetof(FILE_NAME_INFO, FileNameLength), sizeof cbName);
+    name.assign(cbName / sizeof(wchar_t), L'\0');
+    if (!name.empty()) std::memcpy(&name[0], pInfo + offsetof(FILE_NAME_INFO, FileName), cbName);
+    return true;
+}
+
+std::wstring EntryNameIn(const std::wstring& folderName, const std::wstring& entryName) {
+    if (!folderName.empty() && folderName.back() == L'\\') return folderName + entryName;
+    return folderName + L"\\" + entryName;
+}
+
+bool HandleNameIs(HANDLE h, const std::wstring& expected) {
+    std::wstring name;
+    if (!ReadHandleName(h, name)) return false;
+    return CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), expected.c_str(),
+                                static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
 }

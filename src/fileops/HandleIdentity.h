@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 // What an open handle says about the file or folder it holds: its attributes as the handle sees
 // them (a link opened as itself carries FILE_ATTRIBUTE_REPARSE_POINT) and the identity that a
@@ -20,3 +21,16 @@ bool ReadHandleFacts(HANDLE h, HandleFacts& facts);
 // showed with ullListedId. A listing that gives no usable ID (0 or all ones, as file systems
 // with wider IDs may) proves nothing either way and is taken as it is.
 bool IsListedEntry(const HandleFacts& opened, DWORD dwFolderSerial, std::uint64_t ullListedId);
+
+// The name the handle holds, from the root of its volume, as the platform reports it. False with
+// the thread's last error set when it cannot be read.
+bool ReadHandleName(HANDLE h, std::wstring& name);
+
+// The name an entry called entryName, opened relative to a folder whose handle holds folderName,
+// must hold.
+std::wstring EntryNameIn(const std::wstring& folderName, const std::wstring& entryName);
+
+// True when the handle holds the name expected (letter case aside). Some platforms follow a link
+// to a file in spite of "do not follow" and give no other sign of it: the handle then holds the
+// name of the link's target.
+bool HandleNameIs(HANDLE h, const std::wstring& expected);
