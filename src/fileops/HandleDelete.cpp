@@ -57,11 +57,11 @@ DWORD NativeOptionsFor(EntryKind kind) {
 
 }  // namespace
 
-DWORD CheckListedEntry(HANDLE hOpened, const HandleFacts& opened, DWORD dwFolderSerial,
-                       const std::wstring& folderName, const ListedEntry& listed) {
+DWORD CheckListedEntry(HANDLE hOpened, const HandleFacts& opened, const std::wstring& folderName,
+                       const ListedEntry& listed) {
     if ((listed.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(opened.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return ERROR_NOT_A_REPARSE_POINT;
-    if (!IsListedEntry(opened, dwFolderSerial, listed.ullFileId) ||
+    if (!IsListedEntry(opened, listed.ullFileId) ||
         !HandleNameIs(hOpened, EntryNameIn(folderName, listed.name)))
         return ERROR_FILE_INVALID;
     return ERROR_SUCCESS;
@@ -155,6 +155,7 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
     // A stack of open folders rather than recursion: a tree made through relative names can be
     // deeper than any path, and the thread's stack must not be what limits the delete.
     std::vector<Frame> stack;
+    // A folder lies on the volume of the folder that listed it; the volume is read once a folder.
     auto push = [&stack](FileHandle owned, HANDLE hFolder, const std::wstring& folderPath,
                          const std::wstring& folderName) {
         Frame frame;
@@ -162,9 +163,8 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
         frame.hFolder = hFolder;
         frame.path = folderPath;
         frame.name = folderName;
-        HandleFacts facts;
-        if (!ReadHandleFacts(hFolder, facts)) ThrowLastError();
-        frame.dwVolumeSerial = facts.dwVolumeSerial;
+        if (!ReadVolumeSerial(hFolder, frame.dwVolumeSerial)) ThrowLastError();
+        if (!stack.empty() && stack.back().dwVolumeSerial != frame.dwVolumeSerial) ThrowError(ERROR_FILE_INVALID);
         const DWORD dwError = ListFolderByHandle(hFolder, frame.entries);
         if (dwError != ERROR_SUCCESS) ThrowError(dwError);
         stack.push_back(std::move(frame));
@@ -187,7 +187,7 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
             ThrowLastError();
         HandleFacts facts;
         if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastError();
-        const DWORD dwCheck = CheckListedEntry(opened.Get(), facts, folder.dwVolumeSerial, folder.name, entry);
+        const DWORD dwCheck = CheckListedEntry(opened.Get(), facts, folder.name, entry);
         if (dwCheck != ERROR_SUCCESS) ThrowError(dwCheck);
 
         const std::wstring entryPath = folder.path + L"\\" + entry.name;

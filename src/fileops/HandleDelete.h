@@ -56,8 +56,8 @@ private:
 // The handle opened for an entry that a listing of a folder showed, checked against that listing:
 // ERROR_SUCCESS, ERROR_NOT_A_REPARSE_POINT when the entry was listed as a link and the handle is
 // not one (the platform opened what the link points to), or ERROR_FILE_INVALID when the handle
-// is another file or folder than the one listed, or holds another name than the entry's in that
-// folder. opened: what hOpened reports; dwFolderSerial and folderName: what the folder's handle
-// reports.
-DWORD CheckListedEntry(HANDLE hOpened, const HandleFacts& opened, DWORD dwFolderSerial,
-                       const std::wstring& folderName, const ListedEntry& listed);
+// is another file or folder than the one listed (another file ID), or holds another name than
+// the entry's in that folder. opened: what hOpened reports; folderName: what the folder's handle
+// reports as its name.
+DWORD CheckListedEntry(HANDLE hOpened, const HandleFacts& opened, const std::wstring& folderName,
+                       const ListedEntry& listed);

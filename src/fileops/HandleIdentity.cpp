@@ -4,17 +4,40 @@
 #include <cstring>
 #include <vector>
 
+#include "fileops/NtCalls.h"
+
+namespace {
+constexpr ULONG kFileInternalInformation = 6;  // the native class that carries the file ID alone
+}  // namespace
+
 bool ReadHandleFacts(HANDLE h, HandleFacts& facts) {
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!GetFileInformationByHandle(h, &info)) return false;
-    facts.dwAttributes = info.dwFileAttributes;
-    facts.dwVolumeSerial = info.dwVolumeSerialNumber;
-    facts.ullFileId = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag)) return false;
+    const NtCalls& calls = Nt();
+    if (calls.pfnQueryInformationFile == nullptr) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return false;
+    }
+    IO_STATUS_BLOCK status = {};
+    LARGE_INTEGER fileId = {};
+    const LONG lStatus = calls.pfnQueryInformationFile(h, &status, &fileId, sizeof fileId, kFileInternalInformation);
+    if (lStatus < 0) {
+        FailWithStatus(lStatus);
+        return false;
+    }
+    facts.dwAttributes = tag.FileAttributes;
+    facts.ullFileId = static_cast<std::uint64_t>(fileId.QuadPart);
     return true;
 }
 
-bool IsListedEntry(const HandleFacts& opened, DWORD dwFolderSerial, std::uint64_t ullListedId) {
-    if (opened.dwVolumeSerial != dwFolderSerial) return false;
+bool ReadVolumeSerial(HANDLE h, DWORD& dwSerial) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(h, &info)) return false;
+    dwSerial = info.dwVolumeSerialNumber;
+    return true;
+}
+
+bool IsListedEntry(const HandleFacts& opened, std::uint64_t ullListedId) {
     if (ullListedId == 0 || ullListedId == ~std::uint64_t{0}) return true;
     return opened.ullFileId == ullListedId;
 }

@@ -1,35 +1,12 @@
 #include "fileops/NtRelativeOpen.h"
 
-#include <winternl.h>
+#include "fileops/NtCalls.h"
 
 namespace {
-
-using NtCreateFileFn = LONG(WINAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
-                                     ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-using RtlNtStatusToDosErrorFn = ULONG(WINAPI*)(LONG);
 
 // The values the native create takes for its disposition.
 constexpr ULONG kNativeOpen = 1;    // FILE_OPEN
 constexpr ULONG kNativeCreate = 2;  // FILE_CREATE
-
-struct NativeCalls {
-    NtCreateFileFn pfnCreate = nullptr;
-    RtlNtStatusToDosErrorFn pfnToWin32 = nullptr;
-};
-
-const NativeCalls& Native() {
-    static const NativeCalls calls = [] {
-        NativeCalls found;
-        HMODULE hNtdll = GetModuleHandleW(L"ntdll");
-        if (hNtdll == nullptr) return found;
-        found.pfnCreate =
-            reinterpret_cast<NtCreateFileFn>(reinterpret_cast<void*>(GetProcAddress(hNtdll, "NtCreateFile")));
-        found.pfnToWin32 = reinterpret_cast<RtlNtStatusToDosErrorFn>(
-            reinterpret_cast<void*>(GetProcAddress(hNtdll, "RtlNtStatusToDosError")));
-        return found;
-    }();
-    return calls;
-}
 
 DWORD Fail(DWORD dwError) {
     SetLastError(dwError);
@@ -38,8 +15,8 @@ DWORD Fail(DWORD dwError) {
 
 DWORD NativeCreate(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare, ULONG ulDisposition,
                    DWORD dwOptions, FileHandle& out) {
-    const NativeCalls& calls = Native();
-    if (calls.pfnCreate == nullptr || calls.pfnToWin32 == nullptr) return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    const NtCalls& calls = Nt();
+    if (calls.pfnCreateFile == nullptr) return Fail(ERROR_CALL_NOT_IMPLEMENTED);
     // One component only: a separator would let the name leave the folder again.
     if (name.empty() || name.find_first_of(L"\\/") != std::wstring::npos ||
         name.size() * sizeof(wchar_t) > 0xFFFE)
@@ -52,10 +29,10 @@ DWORD NativeCreate(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAcces
     InitializeObjectAttributes(&attributes, &nativeName, OBJ_CASE_INSENSITIVE, hFolder, nullptr);
     IO_STATUS_BLOCK status = {};
     HANDLE hOpened = nullptr;
-    const LONG lStatus = calls.pfnCreate(&hOpened, dwAccess | SYNCHRONIZE, &attributes, &status, nullptr,
+    const LONG lStatus = calls.pfnCreateFile(&hOpened, dwAccess | SYNCHRONIZE, &attributes, &status, nullptr,
                                          FILE_ATTRIBUTE_NORMAL, dwShare, ulDisposition,
                                          dwOptions | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
-    if (lStatus < 0) return Fail(calls.pfnToWin32(lStatus));
+    if (lStatus < 0) return FailWithStatus(lStatus);
     out.Reset(hOpened);
     return ERROR_SUCCESS;
 }
