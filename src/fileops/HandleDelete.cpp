@@ -24,7 +24,6 @@ struct DispositionInfoEx {
 enum class EntryKind { File, Folder, Link };
 
 EntryKind KindOf(DWORD dwAttributes) {
-    if (dwAttributes == INVALID_FILE_ATTRIBUTES) return EntryKind::File;
     if (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::Link;
     return (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Folder : EntryKind::File;
 }
