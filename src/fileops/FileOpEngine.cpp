@@ -8,7 +8,7 @@
 
 #include "fileops/FExeption.h"
 #include "fileops/FolderListing.h"
-#include "fileops/LinkRemoval.h"
+#include "fileops/HandleDelete.h"
 #include "fileops/PathKind.h"
 #include "fileops/PathText.h"
 #include "fileops/QuietInvalidParameter.h"
@@ -45,9 +45,18 @@ bool CFileOpEngine::Copy(std::wstring source, std::wstring target) {
     return bResult;
 }
 
-bool CFileOpEngine::Delete(std::wstring path) {
+template <class Step>
+bool CFileOpEngine::RunDelete(Step step) {
+    DeleteDecisions decisions;
+    decisions.mayDeleteFile = [this](const std::wstring& path, HANDLE hFile, DWORD dwAttributes) {
+        if (ConfirmReadOnlyDelete(path, hFile, dwAttributes)) return true;
+        m_bKeptItems = true;
+        return false;
+    };
+    decisions.ignoresFolderFailures = [this] { return m_bKeptItems; };
+    CHandleDelete deletion(std::move(decisions));
     try {
-        RemoveAny(path, GetFileAttributesW(path.c_str()));
+        step(deletion);
     } catch (CFExeption* pCaught) {
         std::unique_ptr<CFExeption> failure(pCaught);
         m_strLastError = failure->GetText();
@@ -56,6 +65,18 @@ bool CFileOpEngine::Delete(std::wstring path) {
         return m_dwLastError == 0;
     }
     return true;
+}
+
+bool CFileOpEngine::Delete(std::wstring path) {
+    return RunDelete([&path](CHandleDelete& deletion) { deletion.RemovePath(path); });
+}
+
+bool CFileOpEngine::DeleteIn(void* hFolder, const std::wstring& name, const std::wstring& path) {
+    return RunDelete([&](CHandleDelete& deletion) { deletion.RemoveEntryIn(hFolder, name, path); });
+}
+
+bool CFileOpEngine::DeleteOpenFolder(void* hFolder, const std::wstring& path) {
+    return RunDelete([&](CHandleDelete& deletion) { deletion.RemoveOpenFolder(hFolder, path); });
 }
 
 bool CFileOpEngine::Rename(std::wstring source, std::wstring target) {
@@ -131,8 +152,13 @@ void CFileOpEngine::CopyAny(std::wstring source, std::wstring target) {
 }
 
 void CFileOpEngine::CopyFolderContents(const std::wstring& pattern, const std::wstring& target) {
+    // A folder that exists and cannot be listed, wholly or to its end, would leave a partial copy
+    // that looks complete. Only an empty drive root matches nothing at all.
     CFolderListing listing;
-    if (!listing.Begin(pattern)) return;
+    if (!listing.Begin(pattern)) {
+        if (listing.Error() == ERROR_FILE_NOT_FOUND) return;
+        throw new CFExeption(std::uint32_t{listing.Error()});
+    }
     for (bool bMore = true; bMore;) {
         bMore = listing.Advance();
         if (listing.IsDots()) continue;
@@ -148,6 +174,7 @@ void CFileOpEngine::CopyFolderContents(const std::wstring& pattern, const std::w
         if (m_nNestBudget > 0) --m_nNestBudget;
         CopyFolderContents(subPattern, subTarget);
     }
+    if (listing.Error() != ERROR_NO_MORE_FILES) throw new CFExeption(std::uint32_t{listing.Error()});
 }
 
 void CFileOpEngine::CopySingleFile(const std::wstring& source, const std::wstring& target) {
@@ -156,36 +183,4 @@ void CFileOpEngine::CopySingleFile(const std::wstring& source, const std::wstrin
     // replacing copy's error.
     if (CopyFileW(source.c_str(), target.c_str(), TRUE)) return;
     if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) throw LastSystemError();
-}
-
-void CFileOpEngine::RemoveAny(const std::wstring& path, std::uint32_t dwAttributes) {
-    const bool bReadable = dwAttributes != INVALID_FILE_ATTRIBUTES;
-    // A link is removed as an entry of its own: what it points to lies outside the tree.
-    if (bReadable && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (!RemoveLinkItself(path)) throw LastSystemError();
-        return;
-    }
-    if (bReadable && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        if (!ConfirmReadOnlyDelete(path)) {
-            m_bKeptItems = true;
-            return;
-        }
-        if (!DeleteFileW(path.c_str())) throw LastSystemError();
-        return;
-    }
-
-    std::wstring pattern = path;
-    EnsureTrailingBackslash(pattern);
-    pattern += L"*.*";
-    {
-        CFolderListing listing;
-        if (listing.Begin(pattern)) {
-            for (bool bMore = true; bMore;) {
-                bMore = listing.Advance();
-                if (!listing.IsDots()) RemoveAny(listing.FullPath(), listing.Attributes());
-            }
-        }
-    }
-    // Once a kept file has left a folder non-empty, folder removals no longer count as failures.
-    if (!RemoveDirectoryW(path.c_str()) && !m_bKeptItems) throw LastSystemError();
 }

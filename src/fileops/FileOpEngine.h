@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+class CHandleDelete;
+
 // Copies, deletes and renames files and folder trees. Failures are raised inside as
 // CFExeption and caught by the public operations, which keep the last failure's text and code.
 class CFileOpEngine {
@@ -12,6 +14,13 @@ public:
 
     bool Copy(std::wstring source, std::wstring target);
     bool Delete(std::wstring path);
+    // The entry called name inside the folder that hFolder holds, without looking up the
+    // folder's path again; path names the entry for the read-only question and failures.
+    bool DeleteIn(void* hFolder, const std::wstring& name, const std::wstring& path);
+    // Everything inside the folder that hFolder holds, and the folder itself, which goes when
+    // the caller closes hFolder (opened with DELETE and list access, without delete sharing, so
+    // nobody can swap it meanwhile). path names it for the read-only question and failures.
+    bool DeleteOpenFolder(void* hFolder, const std::wstring& path);
     bool Rename(std::wstring source, std::wstring target);
 
     void SetUnattended(bool bUnattended) { m_bUnattended = bUnattended; }
@@ -27,9 +36,11 @@ private:
     void CopyAny(std::wstring source, std::wstring target);
     void CopyFolderContents(const std::wstring& pattern, const std::wstring& target);
     void CopySingleFile(const std::wstring& source, const std::wstring& target);
-    // dwAttributes: the path's attributes as last read, INVALID_FILE_ATTRIBUTES when unreadable.
-    void RemoveAny(const std::wstring& path, std::uint32_t dwAttributes);
-    bool ConfirmReadOnlyDelete(std::wstring path);
+    template <class Step>
+    bool RunDelete(Step step);
+    // Asked for every file a delete meets; hFile is its open handle, dwAttributes what that
+    // handle reports. True: the file may go now.
+    bool ConfirmReadOnlyDelete(std::wstring path, void* hFile, std::uint32_t dwAttributes);
 
     std::wstring m_strLastError;
     std::uint32_t m_dwLastError;

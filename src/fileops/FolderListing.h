@@ -14,11 +14,14 @@ public:
     CFolderListing(const CFolderListing&) = delete;
     CFolderListing& operator=(const CFolderListing&) = delete;
 
-    // False when nothing matches or the pattern has MAX_PATH characters or more.
+    // False when nothing matches or the pattern has MAX_PATH characters or more; Error() says why.
     bool Begin(const std::wstring& pattern);
     // Makes the next entry current; true when yet another entry follows it. Only after Begin
     // succeeded, and only while the previous advance returned true.
     bool Advance();
+    // Why the listing did not begin, or why it ended: ERROR_NO_MORE_FILES after the last entry,
+    // ERROR_FILE_NOT_FOUND when nothing matched, ERROR_FILENAME_EXCED_RANGE for a pattern too long.
+    DWORD Error() const { return m_dwError; }
 
     std::wstring Name() const { return m_current.cFileName; }
     // The pattern's folder, a backslash and the entry's name.
@@ -33,4 +36,5 @@ private:
     std::wstring m_folderPrefix;  // the pattern up to and including its last backslash
     WIN32_FIND_DATAW m_current = {};
     WIN32_FIND_DATAW m_next = {};
+    DWORD m_dwError = ERROR_SUCCESS;
 };

@@ -3,9 +3,7 @@
 #include "fileops/FExeption.h"
 #include "fileops/FileOpEngine.h"
 
-bool CFileOpEngine::ConfirmReadOnlyDelete(std::wstring path) {
-    const DWORD dwAttributes = GetFileAttributesW(path.c_str());
-    if (dwAttributes == INVALID_FILE_ATTRIBUTES) return false;
+bool CFileOpEngine::ConfirmReadOnlyDelete(std::wstring path, void* hFile, std::uint32_t dwAttributes) {
     if (!(dwAttributes & FILE_ATTRIBUTE_READONLY)) return true;
 
     int nAnswer = IDYES;  // an unattended run deletes as if the user had said Yes
@@ -18,8 +16,13 @@ bool CFileOpEngine::ConfirmReadOnlyDelete(std::wstring path) {
     }
 
     switch (nAnswer) {
-    case IDYES:
-        return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+    case IDYES: {
+        // Through the handle the question was about: the path may name something else by now.
+        // Zero times leave the file's times as they are.
+        FILE_BASIC_INFO basic = {};
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        return SetFileInformationByHandle(hFile, FileBasicInfo, &basic, sizeof basic) != FALSE;
+    }
     case IDNO:
         return false;
     case IDCANCEL:

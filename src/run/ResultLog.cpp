@@ -9,6 +9,7 @@
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
 #include "fileops/ModulePath.h"
+#include "fileops/NtRelativeOpen.h"
 #include "fileops/PathKind.h"
 #include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
@@ -17,19 +18,47 @@ namespace {
 
 using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
-// A name without any folder is made in the current folder, so it outlives the staging folder.
-std::wstring FullPathOfBareName(const std::wstring& name) {
-    DWORD cch = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+// The platform's own form of a path: "." and ".." resolved, trailing dots and spaces dropped, a
+// bare name placed in the current folder (so that it outlives the staging folder).
+std::wstring PlatformFullPath(const std::wstring& path) {
+    DWORD cch = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (cch == 0) return std::wstring();
     std::vector<wchar_t> buffer(cch + 1);
-    DWORD got = GetFullPathNameW(name.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    DWORD got = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
     if (got == 0 || got >= buffer.size()) return std::wstring();
     return std::wstring(buffer.data(), got);
 }
 
-FileHandle OpenForAppend(const std::wstring& path, DWORD dwDisposition) {
-    return FileHandle(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_WRITE, nullptr, dwDisposition,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+// The log's folder, held without delete sharing so that nobody can swap it for a link while
+// the log is replaced in it. A folder that is a link already is refused: the log would land
+// wherever the link's maker chose. Some platforms open a link's target in spite of the flag;
+// the path's own attributes still show the link there.
+FileHandle OpenLogFolder(const std::wstring& folder) {
+    const DWORD dwSeen = GetFileAttributesW(folder.c_str());
+    if (dwSeen == INVALID_FILE_ATTRIBUTES || (dwSeen & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !(dwSeen & FILE_ATTRIBUTE_DIRECTORY))
+        return FileHandle();
+    FileHandle opened(CreateFileW(folder.c_str(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!opened || !GetFileInformationByHandleEx(opened.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return FileHandle();
+    return opened;
+}
+
+// Appends the driver's install log to the new log. Its result is not needed: a log without
+// the driver's part still carries the record.
+void AppendDriverLog(HANDLE hLog, const std::wstring& driverLog) {
+    FileHandle source(CreateFileW(driverLog.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!source) return;
+    std::vector<char> buffer(64 * 1024);
+    DWORD dwRead = 0;
+    while (ReadFile(source.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &dwRead, nullptr) && dwRead > 0) {
+        DWORD dwWritten = 0;
+        if (!WriteFile(hLog, buffer.data(), dwRead, &dwWritten, nullptr) || dwWritten != dwRead) return;
+    }
 }
 
 }  // namespace
@@ -61,37 +90,33 @@ int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine&
     std::wstring fullPath;
     std::size_t k = logPath.rfind(L'\\');
     if (k == std::wstring::npos) {
-        fullPath = FullPathOfBareName(logPath);
-        if (fullPath.empty()) return kResultCannotCreateLog;
+        fullPath = PlatformFullPath(logPath);
     } else {
         // The folders are made for a copy, so the split below always matches the path it came from.
         std::wstring chain = logPath;
         if (!CreateFolderChain(chain, true)) return kResultCannotCreateFolder;
-        fullPath = logPath.substr(0, k) + L"\\" + logPath.substr(k + 1);
+        fullPath = PlatformFullPath(logPath.substr(0, k) + L"\\" + logPath.substr(k + 1));
     }
+    if (fullPath.empty()) return kResultCannotCreateLog;
 
     // A log path that names a folder must never hand that folder tree to the delete.
     if (ProbePath(fullPath) == PathIsFolder) return kResultCannotCreateLog;
-    engine.Delete(fullPath);
+    const std::size_t nameStart = fullPath.rfind(L'\\') + 1;
+    std::wstring folder = fullPath.substr(0, nameStart);
+    // A drive's root keeps its backslash; any other folder is opened by its plain name.
+    if (folder.size() > 1 && folder[folder.size() - 2] != L':') folder.pop_back();
+    const std::wstring name = fullPath.substr(nameStart);
+    const FileHandle logFolder = OpenLogFolder(folder);
+    if (!logFolder || name.empty()) return kResultCannotCreateLog;
 
-    {
-        FileHandle created = OpenForAppend(fullPath, CREATE_NEW);
-        if (!created) return kResultCannotCreateLog;
-    }
-
-    if (FileOpensForRead(driverLog)) {
-        engine.Copy(driverLog, fullPath);
-        // The copy carries the driver log's attributes over; a read-only one would refuse the append.
-        DWORD dwAttributes = GetFileAttributesW(fullPath.c_str());
-        if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_READONLY))
-            SetFileAttributesW(fullPath.c_str(), dwAttributes & ~FILE_ATTRIBUTE_READONLY);
-    }
-
-    // Without this handle no record could be written, and the run would report a success that
-    // the caller cannot see in the log.
-    FileHandle reopened = OpenForAppend(fullPath, OPEN_EXISTING);
-    if (!reopened) return kResultCannotCreateLog;
-    hLog = std::move(reopened);
+    // Everything below happens inside the held folder and on the one handle of the new file:
+    // whatever stands at the name goes first (a link as itself), and the file is made anew.
+    engine.DeleteIn(logFolder.Get(), name, fullPath);
+    FileHandle created;
+    if (CreateNewRelative(logFolder.Get(), name, FILE_APPEND_DATA, FILE_SHARE_WRITE, created) != ERROR_SUCCESS)
+        return kResultCannotCreateLog;
+    AppendDriverLog(created.Get(), driverLog);
+    hLog = std::move(created);
     return kResultOk;
 }
 

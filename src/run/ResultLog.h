@@ -8,8 +8,10 @@ class CFileOpEngine;
 // True when the program, a 32-bit process, runs on 64-bit Windows.
 bool IsRunningUnderWow64();
 
-// Replaces the caller's log file with a copy of the driver installer's own log and opens it
-// for appending. Returns 0 with hLog valid, or 8, 9, 10, 11 or a path splitter error number.
+// Replaces the caller's log file with a copy of the driver installer's own log, all through the
+// one handle it returns for appending, made in the log's folder while that folder is held.
+// Returns 0 with hLog valid, or 8, 9, 10, 11 (also for a log folder that is a link) or a path
+// splitter error number.
 int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine& engine, bool bUsbPackage);
 
 // Appends the log record and closes the log. Returns false when the record was not written whole.

@@ -14,6 +14,8 @@ struct RunPlatform {
     RunLock (*pfnTakeRunLock)();
     // GetTempPath2W, or null where kernel32 lacks it (FindTempPath2).
     TempPathFunction (*pfnFindTempPath2)();
+    // Made first: the platform follows no junction that a non-administrator made.
+    bool (*pfnEnforceRedirectionTrust)();
 };
 
 // The real calls, as the shipped program makes them.

@@ -91,6 +91,8 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
 
 int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
     int nRetCode = kResultOk;
+    // Before any path is looked up. Where the platform lacks the guard the run goes on as before.
+    platform.pfnEnforceRedirectionTrust();
     if (!platform.pfnIsAdminMember()) return kExitFailure;
     // There is no application framework to start, so its start-up cannot fail.
 

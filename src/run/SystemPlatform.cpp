@@ -2,6 +2,7 @@
 
 #include "run/AdminCheck.h"
 #include "run/InstallerLaunch.h"
+#include "run/RedirectionGuard.h"
 #include "run/RunLock.h"
 #include "run/RunPlatform.h"
 #include "run/TempPathLookup.h"
@@ -13,7 +14,7 @@ int ShowSystemMessageBox(const wchar_t* text, const wchar_t* caption, unsigned s
 }  // namespace
 
 const RunPlatform& SystemPlatform() {
-    static const RunPlatform platform = {&IsAdminMember, &ShowSystemMessageBox, &LaunchAndWait, &TakeRunLock,
-                                         &FindTempPath2};
+    static const RunPlatform platform = {&IsAdminMember,  &ShowSystemMessageBox, &LaunchAndWait,
+                                         &TakeRunLock,    &FindTempPath2,        &EnforceRedirectionTrust};
     return platform;
 }

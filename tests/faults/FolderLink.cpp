@@ -7,19 +7,6 @@
 
 namespace {
 
-// Wine's own export; the string comes from the process heap.
-std::string UnixPathOf(const std::wstring& path) {
-    using UnixFileNameFn = char*(CDECL*)(const wchar_t*);
-    auto pfnUnixFileName = reinterpret_cast<UnixFileNameFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    if (pfnUnixFileName == nullptr) return std::string();
-    char* pszName = pfnUnixFileName(path.c_str());
-    if (pszName == nullptr) return std::string();
-    std::string name = pszName;
-    HeapFree(GetProcessHeap(), 0, pszName);
-    return name;
-}
-
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 }  // namespace

@@ -1,13 +1,16 @@
-// Links to a folder elsewhere, met by the real program where it deletes: in a leftover staging
-// folder and in an existing extraction folder. Whatever the outcome, the linked folder keeps
-// every file.
+// Links to a folder elsewhere, met by the real program where it deletes and where it writes: in
+// a leftover staging folder, in an existing extraction folder and at the result log, whether
+// they are there before the run or put there by another user while it runs. Whatever the
+// outcome, the linked folder keeps every file.
 //
 // Wine 8 differs from Windows: no call removes a link itself there (each one acts on the
 // target), so the program leaves the link in place and the run takes its failure path. On
 // Windows the link is removed and the run succeeds; the tests assert that outside Wine.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "faults/FolderLink.h"
 #include "support/FileUtil.h"
@@ -119,5 +122,166 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ProductionLinkCase{"UnderAnotherName", L"\\linked", 0},
                       ProductionLinkCase{"UnderAFinalName", L"\\Windows7-x86", 1603}),
     CaseName());
+
+// Another user swaps a folder of a tree that the run deletes for a link, at the moment the
+// delete is seen to have begun: the first of many files in the folder "a" is gone, so the
+// delete has listed the folder that holds "a" and "z" and will come to "z" next. On Windows an
+// opportunistic lock stops a delete at such a moment without any luck needed.
+class SwapDuringDelete : public LinkRun {
+protected:
+    static constexpr int kFilesInA = 3000;
+
+    // Folder\a with kFilesInA files (a\f0000 comes first in every listing) and folder\z, which
+    // the swap replaces.
+    void MakeTreeToSwap(const std::wstring& folder) {
+        WriteBytes(folder + L"\\z\\in-z.txt", "the real z");
+        const std::string unixFolder = UnixPathOf(folder);
+        ASSERT_FALSE(unixFolder.empty());
+        UnixScriptOutcome made = RunUnixScript("mkdir -p '" + unixFolder + "/a' && cd '" + unixFolder +
+                                               "/a' && for n in $(seq -w 0 " + std::to_string(kFilesInA - 1) +
+                                               "); do echo x > f$n; done\n");
+        ASSERT_TRUE(made.bRan && made.nExitStatus == 0) << made.output;
+        ASSERT_TRUE(PathExists(folder + L"\\a\\f" + std::to_wstring(kFilesInA - 1)));
+    }
+
+    // Watches for a\f0000 to go, then renames z away and puts a link to the canary in its place.
+    // Returns once the watcher runs, so that the run started next cannot outpace it.
+    std::unique_ptr<UnixScriptInBackground> StartSwapper(const std::wstring& folder) {
+        return StartWatcher(UnixPathOf(folder) + "/a/f0000", "-e", UnixPathOf(folder), "z");
+    }
+
+    // Waits while the file `test` reports true for what (-e: exists, ! -e: is missing), then
+    // renames folder/name to name.away and links name to the canary.
+    std::unique_ptr<UnixScriptInBackground> StartWatcher(const std::string& what, const std::string& test,
+                                                         const std::string& folder, const std::string& name) {
+        const std::wstring ready = m_folder / L"watcher-ready";
+        const std::string script = "touch '" + UnixPathOf(ready) + "'\n"
+                                   "n=0\n"
+                                   "while [ " + test + " '" + what + "' ]; do\n"
+                                   "  n=$((n + 1)); [ $n -gt 20000 ] && exit 3\n"
+                                   "  sleep 0.002\n"
+                                   "done\n"
+                                   "cd '" + folder + "' && mv " + name + " " + name + ".away && ln -s '" +
+                                   UnixPathOf(Canary()) + "' " + name + "\n";
+        auto watcher = std::make_unique<UnixScriptInBackground>(script);
+        for (int i = 0; i < 300 && !PathExists(ready); ++i) Sleep(20);
+        EXPECT_TRUE(PathExists(ready)) << "the watcher did not start";
+        return watcher;
+    }
+
+    static void ExpectSwapped(UnixScriptInBackground& watcher) {
+        UnixScriptOutcome swapped = watcher.Wait();
+        EXPECT_TRUE(swapped.bRan && swapped.nExitStatus == 0) << "the swap did not happen: " << swapped.output;
+    }
+
+    // The link the watcher made is the test's to remove; rm never follows it.
+    static void RemoveLink(const std::wstring& link) { RunUnixScript("rm -f '" + UnixPathOf(link) + "'\n"); }
+};
+
+TEST_F(SwapDuringDelete, LeftoverStagingFolderNeverLeadsTheDeleteIntoTheLinkedFolder) {
+    if (!IsRunningUnderWine()) GTEST_SKIP() << "the swap is made on the Linux side of Wine";
+    MakePackage();
+    MakeCanary();
+    ASSERT_NO_FATAL_FAILURE(MakeTreeToSwap(Staging()));
+    const std::wstring log = m_folder / L"run.log";
+    auto watcher = StartSwapper(Staging());
+
+    ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + log);
+
+    ExpectSwapped(*watcher);
+    ExpectCanaryIntact();
+    EXPECT_EQ(ReadBytes(Staging() + L"\\z.away\\in-z.txt"), "the real z");
+    if (outcome.dwExitCode == 0) {
+        EXPECT_TRUE(InstallerRan());
+        EXPECT_EQ(ReadBytes(log), std::string(kStandinLogText) + kLogRecord);
+    } else {
+        // Under Wine the link opens as the canary, which is not the "z" the delete listed.
+        EXPECT_EQ(outcome.dwExitCode, 1603u);
+        EXPECT_FALSE(InstallerRan());
+        EXPECT_FALSE(PathExists(log));
+    }
+    RemoveLink(Staging() + L"\\z");
+}
+
+TEST_F(SwapDuringDelete, ExtractionFolderNeverLeadsTheDeleteIntoTheLinkedFolder) {
+    if (!IsRunningUnderWine()) GTEST_SKIP() << "the swap is made on the Linux side of Wine";
+    MakePackage();
+    MakeCanary();
+    const std::wstring drivers = m_folder / L"Drivers";
+    const std::wstring production = drivers + L"\\production";
+    ASSERT_NO_FATAL_FAILURE(MakeTreeToSwap(production));
+    const std::wstring log = m_folder / L"extract.log";
+    auto watcher = StartSwapper(production);
+
+    ProgramOutcome outcome = Run(L"/s \"/vEXTRACTDRIVERS=" + drivers + L" LOGFILE=" + log + L"\"");
+
+    ExpectSwapped(*watcher);
+    ExpectCanaryIntact();
+    EXPECT_FALSE(InstallerRan());
+    // The failed delete of the old folder is no failure of the run: the drivers still land
+    // under their own names beside what could not be removed.
+    if (outcome.dwExitCode == 0) {
+        ExpectUsbDriversLaidOut(production);
+        EXPECT_NE(ReadBytes(log).find(kLogRecord), std::string::npos);
+    } else {
+        EXPECT_EQ(outcome.dwExitCode, 1603u);
+        EXPECT_FALSE(PathExists(log));
+    }
+    RemoveLink(production + L"\\z");
+}
+
+// The result log's place is taken over by a link to the canary: the log's folder while the
+// installer runs, or the log's own name before the run. The log is named like a canary file, so
+// any write or delete through the link would show there.
+struct LogLinkCase : NamedCase {
+    bool bSwapFolderDuringRun;  // false: a link at the log's own name from the start
+};
+
+class LinkAtTheResultLog : public SwapDuringDelete, public ::testing::WithParamInterface<LogLinkCase> {};
+
+TEST_P(LinkAtTheResultLog, NothingOutsideTheNamedPlaceChanges) {
+    const LogLinkCase& c = GetParam();
+    if (!IsRunningUnderWine()) GTEST_SKIP() << "the links are made on the Linux side of Wine";
+    MakePackage();
+    MakeCanary();
+    const std::wstring logs = m_folder / L"logs";
+    const std::string oldLog = "result log of an earlier run\r\n";
+    std::unique_ptr<UnixScriptInBackground> watcher;
+    if (c.bSwapFolderDuringRun) {
+        WriteBytes(logs + L"\\keep.txt", oldLog);
+        ConfigureInstaller("wait=1500\r\n");
+        watcher = StartWatcher(UnixPathOf(m_folder / L"installer-record.txt"), "! -e", UnixPathOf(m_folder.Path()),
+                               "logs");
+    } else {
+        MakeFolders(logs);
+        UnixScriptOutcome linked = RunUnixScript("ln -s '" + UnixPathOf(Canary() + L"\\keep.txt") + "' '" +
+                                                 UnixPathOf(logs) + "/keep.txt'\n");
+        ASSERT_TRUE(linked.bRan && linked.nExitStatus == 0) << linked.output;
+    }
+
+    ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + logs + L"\\keep.txt");
+
+    if (watcher) {
+        ExpectSwapped(*watcher);
+    }
+    ExpectCanaryIntact();
+    EXPECT_TRUE(InstallerRan());
+    if (c.bSwapFolderDuringRun) {
+        EXPECT_EQ(ReadBytes(m_folder / L"logs.away\\keep.txt"), oldLog);
+    }
+    if (outcome.dwExitCode == 0) {
+        // Only a link at the log's own name may go (as itself) to make room for the log.
+        EXPECT_FALSE(c.bSwapFolderDuringRun) << "the log was written into a folder that is a link";
+        EXPECT_EQ(ReadBytes(logs + L"\\keep.txt"), std::string(kStandinLogText) + kLogRecord);
+    } else {
+        EXPECT_EQ(outcome.dwExitCode, 1603u);
+    }
+    if (c.bSwapFolderDuringRun) RemoveLink(logs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Log, LinkAtTheResultLog,
+                         ::testing::Values(LogLinkCase{"FolderSwappedWhileTheInstallerRuns", true},
+                                           LogLinkCase{"LinkAtTheLogsOwnName", false}),
+                         CaseName());
 
 }  // namespace

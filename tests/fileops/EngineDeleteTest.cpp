@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fileops/FileOpEngine.h"
+#include "fileops/ScopedHandle.h"
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/NamedCase.h"
@@ -187,3 +188,25 @@ TEST_P(EngineDeleteUnattended, DeletesReadOnlyFilesWithoutBox) {
 INSTANTIATE_TEST_SUITE_P(Set, EngineDeleteUnattended,
                          ::testing::Values(UnattendedCase{"AtConstruction", true}, UnattendedCase{"BySetter", false}),
                          CaseName());
+
+// A folder the caller made and holds open without delete sharing (a staging folder) is emptied
+// and removed through that handle: nobody could have swapped it for a link meanwhile.
+TEST_F(EngineDelete, OpenFolderIsEmptiedThroughItsHandleAndGoesWhenItCloses) {
+    const std::wstring root = temp / L"held";
+    WriteBytes(root + L"\\a.txt", "a");
+    WriteBytes(root + L"\\Windows\\WIN10\\64\\drv.inf", "inf");
+    MakeFolders(root + L"\\empty");
+    FileHandle held(CreateFileW(root.c_str(), DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                nullptr));
+    ASSERT_TRUE(held.IsValid());
+    CFileOpEngine engine;
+
+    EXPECT_TRUE(engine.DeleteOpenFolder(held.Get(), root));
+
+    EXPECT_TRUE(ListTree(root).empty());
+    EXPECT_FALSE(MoveFileW(root.c_str(), (temp / L"moved").c_str())) << "the held folder was renamed";
+    held.Reset();
+    EXPECT_FALSE(PathExists(root));
+    EXPECT_EQ(engine.GetLastErrorCode(), 0u);
+}

@@ -5,6 +5,7 @@
 
 #include "fileops/FolderListing.h"
 #include "support/FileUtil.h"
+#include "support/NamedCase.h"
 #include "support/TempFolder.h"
 
 // Each advance makes the next entry current and tells whether yet another follows, so the
@@ -47,4 +48,46 @@ TEST(FolderListing, DoesNotBeginWithoutMatch) {
 
     EXPECT_FALSE(listing.Begin(temp / L"absent\\*.*"));
     EXPECT_FALSE(listing.Begin(temp / L"nothing*.txt"));
+}
+
+// Why a listing did not begin: a copy must tell an empty match from a folder it cannot list.
+struct BeginFailureCase : NamedCase {
+    const wchar_t* pszPattern;  // below the test folder; "<long>" stands for a name that makes it MAX_PATH long
+    DWORD dwError;
+};
+
+class FolderListingBegin : public ::testing::TestWithParam<BeginFailureCase> {
+protected:
+    TempFolder temp;
+};
+
+TEST_P(FolderListingBegin, SaysWhyItDidNotBegin) {
+    WriteBytes(temp / L"f\\a.txt", "a");
+    std::wstring pattern = temp / GetParam().pszPattern;
+    const std::size_t nLong = pattern.find(L"<long>");
+    if (nLong != std::wstring::npos) pattern.replace(nLong, 6, std::wstring(MAX_PATH - (pattern.size() - 6), L'x'));
+    CFolderListing listing;
+
+    EXPECT_FALSE(listing.Begin(pattern));
+
+    EXPECT_EQ(listing.Error(), GetParam().dwError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FolderListingBegin,
+    ::testing::Values(BeginFailureCase{"NothingMatches", L"f\\nothing*.txt", ERROR_FILE_NOT_FOUND},
+                      BeginFailureCase{"FolderMissing", L"absent\\*.*", ERROR_PATH_NOT_FOUND},
+                      BeginFailureCase{"PatternOfMaxPathCharacters", L"f\\<long>", ERROR_FILENAME_EXCED_RANGE}),
+    CaseName());
+
+TEST(FolderListing, EndsWithNoMoreFilesAfterTheLastEntry) {
+    TempFolder temp;
+    WriteBytes(temp / L"f\\a.txt", "a");
+    CFolderListing listing;
+    ASSERT_TRUE(listing.Begin(temp / L"f\\*.*"));
+
+    while (listing.Advance()) {
+    }
+
+    EXPECT_EQ(listing.Error(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
 }

@@ -19,6 +19,8 @@
 namespace {
 
 struct Seen {
+    std::string calls;  // the platform calls in order, each name followed by a blank
+    bool bGuardAccepted = true;
     int nBoxes = 0;
     int nLaunches = 0;
     int nLockRequests = 0;
@@ -30,8 +32,18 @@ Seen g_seen;
 // What the stand-in lock turns out to be.
 RunLockState g_lockState = RunLockState::Taken;
 
-bool Admin() { return true; }
-bool NotAdmin() { return false; }
+bool Admin() {
+    g_seen.calls += "admin ";
+    return true;
+}
+bool NotAdmin() {
+    g_seen.calls += "admin ";
+    return false;
+}
+bool RecordGuard() {
+    g_seen.calls += "guard ";
+    return g_seen.bGuardAccepted;
+}
 int RecordBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
     ++g_seen.nBoxes;
     g_seen.text = text;
@@ -93,7 +105,8 @@ protected:
         std::vector<wchar_t*> argv;
         for (std::wstring& arg : storage) argv.push_back(&arg[0]);
         argv.push_back(nullptr);
-        RunPlatform platform = {bAdmin ? &Admin : &NotAdmin, &RecordBox, &RecordLaunch, &StandInLock, m_pfnFindTempPath2};
+        RunPlatform platform = {bAdmin ? &Admin : &NotAdmin, &RecordBox,         &RecordLaunch,
+                                &StandInLock,                   m_pfnFindTempPath2, &RecordGuard};
         StdoutCapture capture(m_folder / L"stdout.txt");
         int nResult = RunUpdate(static_cast<int>(storage.size()), argv.data(), platform);
         m_stdout = capture.Text();
@@ -119,6 +132,7 @@ TEST_P(NonAdministrator, Gets1603WithNothingPrintedShownOrTouched) {
     for (std::wstring& arg : args)
         if (arg == L"<out>") arg = out;
     EXPECT_EQ(Run(args, false), kExitFailure);
+    EXPECT_EQ(g_seen.calls, "guard admin ") << "the redirection guard comes before anything else";
     EXPECT_EQ(m_stdout, "");
     EXPECT_EQ(g_seen.nBoxes, 0);
     EXPECT_EQ(g_seen.nLaunches, 0);
@@ -162,6 +176,27 @@ TEST_F(RunUpdateSeam, UsagePagePrintsThenShowsTheBoxAndSucceeds) {
     EXPECT_FALSE(PathExists(m_staging));
     EXPECT_NE(m_stdout.find("usage"), std::string::npos);
 }
+
+// The redirection guard is asked for before the privilege check, and a platform that lacks it
+// (or refuses it) changes nothing about the run.
+struct GuardCase : NamedCase {
+    bool bAccepted;
+};
+
+class RedirectionGuard : public RunUpdateSeam, public ::testing::WithParamInterface<GuardCase> {};
+
+TEST_P(RedirectionGuard, IsAskedFirstAndTheRunGoesOnWhateverTheAnswer) {
+    g_seen.bGuardAccepted = GetParam().bAccepted;
+
+    EXPECT_EQ(Run({L"/?"}, true), 0);
+
+    EXPECT_EQ(g_seen.calls, "guard admin ");
+    EXPECT_EQ(g_seen.nBoxes, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, RedirectionGuard,
+                         ::testing::Values(GuardCase{"PlatformAccepts", true}, GuardCase{"PlatformLacksIt", false}),
+                         CaseName());
 
 TEST_F(RunUpdateSeam, TemporaryFolderTooLongEndsBeforeAnyFileWork) {
     // Wine's GetTempPathW gives 0 for a TEMP beyond MAX_PATH; this one fits MAX_PATH but leaves

@@ -32,22 +32,25 @@ bool IsRunningUnderWine() {
 }
 
 UnixScriptOutcome RunUnixScript(const std::string& script, DWORD dwTimeoutMs) {
-    UnixScriptOutcome outcome;
-    if (!IsRunningUnderWine()) return outcome;
-    const std::string base = UniqueBase();
+    UnixScriptInBackground run(script);
+    return run.Wait(dwTimeoutMs);
+}
+
+UnixScriptInBackground::UnixScriptInBackground(const std::string& script) : m_base(UniqueBase()) {
+    if (!IsRunningUnderWine()) return;
     // Wine starts a Unix program without a process handle to wait on, so the wrapper writes
     // the exit status last, under its final name only once it is complete.
-    const std::string wrapper = "sh " + base + ".sh >" + base + ".out 2>&1\n"
-                                "echo $? >" + base + ".tmp\n"
-                                "mv " + base + ".tmp " + base + ".status\n";
+    const std::string wrapper = "sh " + m_base + ".sh >" + m_base + ".out 2>&1\n"
+                                "echo $? >" + m_base + ".tmp\n"
+                                "mv " + m_base + ".tmp " + m_base + ".status\n";
     try {
-        WriteBytes(FromLinuxPath(base + ".sh"), script);
-        WriteBytes(FromLinuxPath(base + ".run"), wrapper);
+        WriteBytes(FromLinuxPath(m_base + ".sh"), script);
+        WriteBytes(FromLinuxPath(m_base + ".run"), wrapper);
     } catch (const std::runtime_error&) {
-        return outcome;
+        return;
     }
 
-    std::wstring commandLine = L"/bin/sh " + FromLinuxPath(base + ".run").substr(2);
+    std::wstring commandLine = L"/bin/sh " + FromLinuxPath(m_base + ".run").substr(2);
     for (wchar_t& ch : commandLine)
         if (ch == L'\\') ch = L'/';
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
@@ -55,20 +58,41 @@ UnixScriptOutcome RunUnixScript(const std::string& script, DWORD dwTimeoutMs) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    const bool bStarted = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                         &startup, &info) != FALSE;
+    m_bStarted = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                &info) != FALSE;
     KernelHandle thread(info.hThread);    // Wine gives none for a Unix program
     KernelHandle process(info.hProcess);  // likewise
-    const std::wstring status = FromLinuxPath(base + ".status");
-    if (bStarted) {
-        for (DWORD dwWaited = 0; dwWaited < dwTimeoutMs && !PathExists(status); dwWaited += kPollMs) Sleep(kPollMs);
-        if (PathExists(status)) {
-            outcome.bRan = true;
-            outcome.nExitStatus = std::stoi("0" + ReadBytes(status));
-            outcome.output = ReadBytes(FromLinuxPath(base + ".out"));
-        }
+}
+
+UnixScriptOutcome UnixScriptInBackground::Wait(DWORD dwTimeoutMs) {
+    if (m_bCollected || !m_bStarted) return m_outcome;
+    m_bWaited = true;
+    const std::wstring status = FromLinuxPath(m_base + ".status");
+    for (DWORD dwWaited = 0; dwWaited < dwTimeoutMs && !PathExists(status); dwWaited += kPollMs) Sleep(kPollMs);
+    if (PathExists(status)) {
+        m_bCollected = true;
+        m_outcome.bRan = true;
+        m_outcome.nExitStatus = std::stoi("0" + ReadBytes(status));
+        m_outcome.output = ReadBytes(FromLinuxPath(m_base + ".out"));
     }
+    return m_outcome;
+}
+
+UnixScriptInBackground::~UnixScriptInBackground() {
+    if (!m_bWaited) Wait();
     for (const char* pszSuffix : {".sh", ".run", ".out", ".tmp", ".status"})
-        DeleteFileW(FromLinuxPath(base + pszSuffix).c_str());
-    return outcome;
+        DeleteFileW(FromLinuxPath(m_base + pszSuffix).c_str());
+}
+
+// Wine's own export; the string comes from the process heap.
+std::string UnixPathOf(const std::wstring& path) {
+    using UnixFileNameFn = char*(CDECL*)(const wchar_t*);
+    auto pfnUnixFileName = reinterpret_cast<UnixFileNameFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (pfnUnixFileName == nullptr) return std::string();
+    char* pszName = pfnUnixFileName(path.c_str());
+    if (pszName == nullptr) return std::string();
+    std::string name = pszName;
+    HeapFree(GetProcessHeap(), 0, pszName);
+    return name;
 }

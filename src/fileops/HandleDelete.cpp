@@ -1,0 +1,221 @@
+#include "fileops/HandleDelete.h"
+
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+#include "fileops/FExeption.h"
+#include "fileops/NtRelativeOpen.h"
+
+namespace {
+
+// The extended disposition and its flags, which the platform headers here do not name.
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+constexpr DWORD kDispositionDelete = 0x1;
+// The name goes at once even while others still hold the file, so its folder can go right after.
+constexpr DWORD kDispositionPosixSemantics = 0x2;
+struct DispositionInfoEx {
+    DWORD dwFlags;
+};
+
+// How an entry is opened follows what was seen of it before: a folder is held for listing and
+// shares no delete, a file may have its attributes changed, a link is only removed. An entry
+// that turns into something else meanwhile fails to open or fails the checks after the open.
+enum class EntryKind { File, Folder, Link };
+
+EntryKind KindOf(DWORD dwAttributes) {
+    if (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::Link;
+    return (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Folder : EntryKind::File;
+}
+
+ACCESS_MASK AccessFor(EntryKind kind) {
+    switch (kind) {
+    case EntryKind::Folder:
+        return DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    case EntryKind::File:
+        return DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
+    default:
+        return DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    }
+}
+
+DWORD ShareFor(EntryKind kind) {
+    return kind == EntryKind::Folder ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                                     : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+}
+
+DWORD NativeOptionsFor(EntryKind kind) {
+    DWORD dwOptions = FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT;
+    if (kind == EntryKind::Folder) dwOptions |= FILE_DIRECTORY_FILE;
+    if (kind == EntryKind::File) dwOptions |= FILE_NON_DIRECTORY_FILE;
+    return dwOptions;
+}
+
+[[noreturn]] void ThrowError(DWORD dwError) { throw new CFExeption(static_cast<std::uint32_t>(dwError)); }
+[[noreturn]] void ThrowLastError() { ThrowError(GetLastError()); }
+
+}  // namespace
+
+DWORD CheckListedEntry(HANDLE hOpened, const HandleFacts& opened, const std::wstring& folderName,
+                       const ListedEntry& listed) {
+    if ((listed.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(opened.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return ERROR_NOT_A_REPARSE_POINT;
+    if (!IsListedEntry(opened, listed.ullFileId) ||
+        !HandleNameIs(hOpened, EntryNameIn(folderName, listed.name)))
+        return ERROR_FILE_INVALID;
+    return ERROR_SUCCESS;
+}
+
+struct CHandleDelete::Frame {
+    FileHandle owned;  // empty for a folder handle that stays the caller's
+    HANDLE hFolder = INVALID_HANDLE_VALUE;
+    std::wstring path;  // for messages
+    std::wstring name;  // as the folder's handle holds it
+    DWORD dwVolumeSerial = 0;
+    std::vector<ListedEntry> entries;
+    std::size_t nNext = 0;
+};
+
+void CHandleDelete::RemovePath(const std::wstring& path) {
+    const DWORD dwSeen = SeenAttributes(path);
+    if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
+    // The top is opened like every entry below it: relative to its folder, whose name its handle
+    // must then carry.
+    std::wstring trimmed = path;
+    while (trimmed.size() > 1 && (trimmed.back() == L'\\' || trimmed.back() == L'/')) trimmed.pop_back();
+    const std::size_t lastSlash = trimmed.find_last_of(L"\\/");
+    std::wstring parent = lastSlash == std::wstring::npos ? std::wstring(L".") : trimmed.substr(0, lastSlash + 1);
+    if (parent.size() > 1 && parent[parent.size() - 2] != L':') parent.pop_back();  // a drive's root keeps it
+    const std::wstring name = lastSlash == std::wstring::npos ? trimmed : trimmed.substr(lastSlash + 1);
+    if (name.empty()) ThrowError(ERROR_INVALID_NAME);
+    FileHandle folder(CreateFileW(parent.c_str(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) ThrowLastError();
+    RemoveNamed(folder.Get(), name, path, dwSeen);
+}
+
+void CHandleDelete::RemoveEntryIn(HANDLE hFolder, const std::wstring& name, const std::wstring& path) {
+    const DWORD dwSeen = SeenAttributes(path);
+    if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
+    RemoveNamed(hFolder, name, path, dwSeen);
+}
+
+void CHandleDelete::RemoveOpenFolder(HANDLE hFolder, const std::wstring& path) {
+    std::wstring name;
+    if (!ReadHandleName(hFolder, name)) ThrowLastError();
+    RemoveFolderTree(FileHandle(), hFolder, path, name);
+}
+
+DWORD CHandleDelete::SeenAttributes(const std::wstring& path) {
+    // The path's own attributes are the one place where some platforms still show a link to a
+    // folder that an open with "do not follow" follows anyway.
+    const DWORD dwSeen = GetFileAttributesW(path.c_str());
+    if (dwSeen != INVALID_FILE_ATTRIBUTES) return dwSeen;
+    const DWORD dwError = GetLastError();
+    // Nothing to open; after a kept file this counts as one more folder that stays.
+    if (!m_decisions.ignoresFolderFailures()) ThrowError(dwError);
+    return INVALID_FILE_ATTRIBUTES;
+}
+
+void CHandleDelete::RemoveNamed(HANDLE hFolder, const std::wstring& name, const std::wstring& path, DWORD dwSeen) {
+    std::wstring folderName;
+    if (!ReadHandleName(hFolder, folderName)) ThrowLastError();
+    const EntryKind kind = KindOf(dwSeen);
+    FileHandle opened;
+    if (OpenRelative(hFolder, name, AccessFor(kind), ShareFor(kind), NativeOptionsFor(kind), opened) != ERROR_SUCCESS)
+        ThrowLastError();
+    HandleFacts facts;
+    if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastError();
+    if (dwSeen & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // The path shows a link and the handle holds something else: the platform followed it.
+        if (!(facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) ThrowError(ERROR_NOT_A_REPARSE_POINT);
+        MarkForDeletion(opened.Get());
+        return;
+    }
+    const std::wstring entryName = EntryNameIn(folderName, name);
+    if (!HandleNameIs(opened.Get(), entryName)) ThrowError(ERROR_FILE_INVALID);
+    // A link put there after the look at the path: the handle holds the link itself.
+    if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        MarkForDeletion(opened.Get());
+        return;
+    }
+    if ((facts.dwAttributes ^ dwSeen) & FILE_ATTRIBUTE_DIRECTORY) ThrowError(ERROR_FILE_INVALID);
+    if (facts.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        const HANDLE hOpened = opened.Get();
+        RemoveFolderTree(std::move(opened), hOpened, path, entryName);
+        return;
+    }
+    if (m_decisions.mayDeleteFile(path, opened.Get(), facts.dwAttributes)) MarkForDeletion(opened.Get());
+}
+
+void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std::wstring& path,
+                                     const std::wstring& name) {
+    // A stack of open folders rather than recursion: a tree made through relative names can be
+    // deeper than any path, and the thread's stack must not be what limits the delete.
+    std::vector<Frame> stack;
+    // A folder lies on the volume of the folder that listed it; the volume is read once a folder.
+    auto push = [&stack](FileHandle owned, HANDLE hFolder, const std::wstring& folderPath,
+                         const std::wstring& folderName) {
+        Frame frame;
+        frame.owned = std::move(owned);
+        frame.hFolder = hFolder;
+        frame.path = folderPath;
+        frame.name = folderName;
+        if (!ReadVolumeSerial(hFolder, frame.dwVolumeSerial)) ThrowLastError();
+        if (!stack.empty() && stack.back().dwVolumeSerial != frame.dwVolumeSerial) ThrowError(ERROR_FILE_INVALID);
+        const DWORD dwError = ListFolderByHandle(hFolder, frame.entries);
+        if (dwError != ERROR_SUCCESS) ThrowError(dwError);
+        stack.push_back(std::move(frame));
+    };
+    push(std::move(ownedTop), hTop, path, name);
+
+    while (!stack.empty()) {
+        Frame& folder = stack.back();
+        if (folder.nNext == folder.entries.size()) {
+            // Once a kept file has left a folder non-empty, folder removals no longer count as failures.
+            if (!TryMarkForDeletion(folder.hFolder) && !m_decisions.ignoresFolderFailures()) ThrowLastError();
+            stack.pop_back();  // closing the folder's handle removes it
+            continue;
+        }
+        const ListedEntry& entry = folder.entries[folder.nNext++];
+        const EntryKind kind = KindOf(entry.dwAttributes);
+        FileHandle opened;
+        if (OpenRelative(folder.hFolder, entry.name, AccessFor(kind), ShareFor(kind), NativeOptionsFor(kind), opened) !=
+            ERROR_SUCCESS)
+            ThrowLastError();
+        HandleFacts facts;
+        if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastError();
+        const DWORD dwCheck = CheckListedEntry(opened.Get(), facts, folder.name, entry);
+        if (dwCheck != ERROR_SUCCESS) ThrowError(dwCheck);
+
+        const std::wstring entryPath = folder.path + L"\\" + entry.name;
+        if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            MarkForDeletion(opened.Get());
+        } else if (facts.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            const HANDLE hOpened = opened.Get();
+            // folder and entry are not to be used after this: the stack may move.
+            push(std::move(opened), hOpened, entryPath, EntryNameIn(folder.name, entry.name));
+        } else if (m_decisions.mayDeleteFile(entryPath, opened.Get(), facts.dwAttributes)) {
+            MarkForDeletion(opened.Get());
+        }
+    }
+}
+
+void CHandleDelete::MarkForDeletion(HANDLE h) {
+    if (!TryMarkForDeletion(h)) ThrowLastError();
+}
+
+bool CHandleDelete::TryMarkForDeletion(HANDLE h) {
+    if (!m_bDispositionExMissing) {
+        DispositionInfoEx ex = {kDispositionDelete | kDispositionPosixSemantics};
+        if (SetFileInformationByHandle(h, kFileDispositionInfoEx, &ex, sizeof ex)) return true;
+        const DWORD dwError = GetLastError();
+        if (dwError != ERROR_INVALID_PARAMETER && dwError != ERROR_INVALID_FUNCTION && dwError != ERROR_NOT_SUPPORTED)
+            return false;
+        m_bDispositionExMissing = true;
+    }
+    FILE_DISPOSITION_INFO disposition = {};
+    disposition.DeleteFile = TRUE;
+    return SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}

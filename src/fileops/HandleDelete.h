@@ -1,0 +1,63 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "fileops/FolderHandleListing.h"
+#include "fileops/HandleIdentity.h"
+#include "fileops/ScopedHandle.h"
+
+// What the caller of a delete decides while it runs.
+struct DeleteDecisions {
+    // Asked before a file goes, with its path (for messages), its open handle (with the right to
+    // change its attributes) and the handle's attributes: true lets it go, false keeps it. May
+    // throw to end the whole delete.
+    std::function<bool(const std::wstring& path, HANDLE hFile, DWORD dwAttributes)> mayDeleteFile;
+    // True once a kept file makes folder removals that fail no failure.
+    std::function<bool()> ignoresFolderFailures;
+};
+
+// Removes files, links and folder trees through handles, never by looking a path up again: the
+// top is opened once, relative to its folder and without following a link, every entry below
+// is opened relative to its folder's handle, and each is removed through its own handle. A folder being emptied is held
+// open without delete sharing, so nobody can rename or replace it meanwhile. A link is removed
+// as itself; an entry whose handle turns out not to be the entry listed (a link the platform
+// followed, or an entry swapped after the listing) is refused and left alone.
+// Failures are thrown as CFExeption pointers carrying the Win32 error.
+class CHandleDelete {
+public:
+    explicit CHandleDelete(DeleteDecisions decisions) : m_decisions(std::move(decisions)) {}
+
+    // Whatever path names.
+    void RemovePath(const std::wstring& path);
+    // The entry called name inside the folder that hFolder holds; path names it for messages.
+    void RemoveEntryIn(HANDLE hFolder, const std::wstring& name, const std::wstring& path);
+    // Everything inside the folder that hFolder holds, then the folder itself: it goes when the
+    // last handle to it closes. hFolder needs DELETE and list access and synchronous I/O; it
+    // stays the caller's to close.
+    void RemoveOpenFolder(HANDLE hFolder, const std::wstring& path);
+
+private:
+    struct Frame;
+    // The path's attributes, or INVALID_FILE_ATTRIBUTES when there is nothing to remove and that
+    // is no failure; otherwise throws.
+    DWORD SeenAttributes(const std::wstring& path);
+    void RemoveNamed(HANDLE hFolder, const std::wstring& name, const std::wstring& path, DWORD dwSeen);
+    void RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std::wstring& path, const std::wstring& name);
+    void MarkForDeletion(HANDLE h);
+    bool TryMarkForDeletion(HANDLE h);
+
+    DeleteDecisions m_decisions;
+    bool m_bDispositionExMissing = false;  // the platform refused the extended call once
+};
+
+// The handle opened for an entry that a listing of a folder showed, checked against that listing:
+// ERROR_SUCCESS, ERROR_NOT_A_REPARSE_POINT when the entry was listed as a link and the handle is
+// not one (the platform opened what the link points to), or ERROR_FILE_INVALID when the handle
+// is another file or folder than the one listed (another file ID), or holds another name than
+// the entry's in that folder. opened: what hOpened reports; folderName: what the folder's handle
+// reports as its name.
+DWORD CheckListedEntry(HANDLE hOpened, const HandleFacts& opened, const std::wstring& folderName,
+                       const ListedEntry& listed);

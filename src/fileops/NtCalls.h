@@ -1,0 +1,22 @@
+#pragma once
+
+#include <windows.h>
+#include <winternl.h>
+
+// The native calls the file operations need beyond the Win32 ones, looked up in ntdll once,
+// when first needed. A member is null where the platform lacks the call.
+struct NtCalls {
+    using NtCreateFileFn = LONG(WINAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                         ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+    using NtQueryInformationFileFn = LONG(WINAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+    using RtlNtStatusToDosErrorFn = ULONG(WINAPI*)(LONG);
+
+    NtCreateFileFn pfnCreateFile = nullptr;
+    NtQueryInformationFileFn pfnQueryInformationFile = nullptr;
+    RtlNtStatusToDosErrorFn pfnStatusToWin32 = nullptr;
+};
+
+const NtCalls& Nt();
+
+// Sets the thread's last error to the Win32 error for a failed native status and returns it.
+DWORD FailWithStatus(LONG lStatus);

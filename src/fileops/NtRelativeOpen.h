@@ -1,0 +1,21 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "fileops/ScopedHandle.h"
+
+// Opens or creates an entry of a folder through the folder's handle, so that no path is looked
+// up again: the name is one component, resolved inside the folder the handle holds. The native
+// calls are looked up in ntdll when first needed. Each returns ERROR_SUCCESS with the handle in
+// out, or the Win32 error (the thread's last error is set to it as well).
+
+// dwOptions: the native open options (FILE_DIRECTORY_FILE, FILE_OPEN_REPARSE_POINT, ...);
+// FILE_SYNCHRONOUS_IO_NONALERT is always added, with SYNCHRONIZE access.
+DWORD OpenRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare, DWORD dwOptions,
+                   FileHandle& out);
+
+// Creates a new file; fails when anything of that name exists (a link included).
+DWORD CreateNewRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
+                        FileHandle& out);
