@@ -10,41 +10,40 @@
 
 #include <string>
 
+#include "fileops/ScopedHandle.h"
+
 namespace {
 
-bool CopyTree(const std::wstring& source, const std::wstring& target) {
-    if (!CreateDirectoryW(target.c_str(), nullptr)) return false;
+// Calls visit(name, bFolder) for each entry of the folder but "." and "..", in listing order,
+// until a call fails. False when the folder cannot be listed or a call failed.
+template <class Visit>
+bool VisitEntries(const std::wstring& folder, Visit visit) {
     WIN32_FIND_DATAW data;
-    HANDLE hFind = FindFirstFileW((source + L"\\*").c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE) return false;
+    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find) return false;
     bool bOk = true;
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            bOk = CopyTree(source + L"\\" + name, target + L"\\" + name);
-        else
-            bOk = CopyFileW((source + L"\\" + name).c_str(), (target + L"\\" + name).c_str(), FALSE) != FALSE;
-    } while (bOk && FindNextFileW(hFind, &data));
-    FindClose(hFind);
+        bOk = visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (bOk && FindNextFileW(find.Get(), &data));
     return bOk;
 }
 
+bool CopyTree(const std::wstring& source, const std::wstring& target) {
+    if (!CreateDirectoryW(target.c_str(), nullptr)) return false;
+    return VisitEntries(source, [&](const std::wstring& name, bool bFolder) {
+        const std::wstring from = source + L"\\" + name, to = target + L"\\" + name;
+        return bFolder ? CopyTree(from, to) : CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+    });
+}
+
 bool RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    HANDLE hFind = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE) return false;
-    bool bOk = true;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            bOk = RemoveTree(path + L"\\" + name);
-        else
-            bOk = DeleteFileW((path + L"\\" + name).c_str()) != FALSE;
-    } while (bOk && FindNextFileW(hFind, &data));
-    FindClose(hFind);
-    return bOk && RemoveDirectoryW(path.c_str());
+    const bool bEmptied = VisitEntries(path, [&](const std::wstring& name, bool bFolder) {
+        const std::wstring entry = path + L"\\" + name;
+        return bFolder ? RemoveTree(entry) : DeleteFileW(entry.c_str()) != FALSE;
+    });
+    return bEmptied && RemoveDirectoryW(path.c_str());
 }
 
 bool RunAndWait(const std::wstring& program) {
@@ -54,9 +53,8 @@ bool RunAndWait(const std::wstring& program) {
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
-    WaitForSingleObject(info.hProcess, INFINITE);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    KernelHandle process(info.hProcess), thread(info.hThread);
+    WaitForSingleObject(process.Get(), INFINITE);
     return true;
 }
 
