@@ -18,7 +18,9 @@
 #include "run/InstallerLaunch.h"
 #include "run/ResultLog.h"
 #include "run/RunLock.h"
+#include "run/RunTrace.h"
 #include "run/StagingFolder.h"
+#include "run/TraceText.h"
 
 namespace {
 
@@ -46,7 +48,7 @@ int TakeRunLockOrRefuse(RunLock& lock, bool bUnattended, const RunPlatform& plat
 // Stages the package, then extracts the drivers or runs the installer, then writes the
 // result log. The staging folder is removed only when everything succeeded. The run lock is held
 // from before the staging folder is touched to the end.
-int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const RunPlatform& platform) {
+int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const RunPlatform& platform, RunTrace& trace) {
     RunLock lock;
     int nRetCode = TakeRunLockOrRefuse(lock, bUnattended, platform);
     if (nRetCode != kResultOk) return nRetCode;
@@ -63,17 +65,22 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     // Held until the folder is removed: nobody can move it and put another in its place.
     FileHandle heldStagingFolder = CreateFreshStagingFolder(stagingFolder, engine);
     if (!heldStagingFolder) return kResultCannotCreateFolder;
+    trace.Write(L"staging folder created: " + stagingFolder);
     nRetCode = CopyPackage(stagingFolder);
     if (nRetCode != kResultOk) return nRetCode;
+    trace.Write(L"package copied to " + stagingFolder);
 
     if (bInstall) {
         if (bUsbPackage) SelectAuxMacInf(stagingFolder, options.bEnableAuxMac, engine);
         SelectInstallControl(stagingFolder, bUsbPackage, options.bForce, engine);
         // Its exit code is ignored, but an installer that never ran installed nothing.
+        trace.Write(std::wstring(L"installer started: ") + szCommandLine);
         if (!platform.pfnLaunchAndWait(szCommandLine)) return kResultInstallerNotStarted;
+        trace.Write(L"installer ended");
     } else {
         nRetCode = ExtractDrivers(stagingFolder, options.szDriverPath, bUsbPackage, engine);
         if (nRetCode != kResultOk) return nRetCode;
+        trace.Write(std::wstring(L"drivers extracted to ") + options.szDriverPath);
     }
 
     FileHandle hLog;
@@ -81,9 +88,11 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     if (nRetCode != kResultOk) return nRetCode;
     // A record that did not reach the log would leave the caller without the sign of success.
     if (!AppendLogRecord(std::move(hLog), nRetCode)) return kResultCannotCreateLog;
+    trace.Write(L"result log written");
     // The path-based delete cannot work on a folder held without delete sharing.
     heldStagingFolder.Reset();
     engine.Delete(stagingFolder);
+    trace.Write(L"staging folder removed: " + stagingFolder);
     return kResultOk;
 }
 
@@ -91,6 +100,7 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
 
 int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
     int nRetCode = kResultOk;
+    RunTrace trace;
     // Before any path is looked up. Where the platform lacks the guard the run goes on as before.
     platform.pfnEnforceRedirectionTrust();
     if (!platform.pfnIsAdminMember()) return kExitFailure;
@@ -104,6 +114,7 @@ int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
     } else {
         const bool bUsbPackage = ReadPackageProfile();
         nRetCode = ParseCommandLine(*pOptions, argc, argv);
+        if (nRetCode != kResultOk || pOptions->nMode != ModeUsage) trace.Start(GetCommandLineW());
         if (nRetCode == kResultOk) {
             switch (pOptions->nMode) {
             case ModeUsage:
@@ -111,12 +122,14 @@ int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
                 break;
             case ModeExtractAll:
                 nRetCode = CopyPackage(pOptions->szTargetPath);
+                if (nRetCode == kResultOk) trace.Write(std::wstring(L"package copied to ") + pOptions->szTargetPath);
                 break;
             default:
-                nRetCode = RunStaged(*pOptions, bUsbPackage, NamesUnattendedRun(argc, argv), platform);
+                nRetCode = RunStaged(*pOptions, bUsbPackage, NamesUnattendedRun(argc, argv), platform, trace);
                 break;
             }
         }
     }
+    trace.Write(FormatRunEnd(nRetCode, ExitCodeFor(nRetCode)));
     return ExitCodeFor(nRetCode);
 }
