@@ -86,6 +86,7 @@ TEST_F(InstallRun, SetupThatCannotBeStartedFailsTheRun) {
     EXPECT_FALSE(InstallerRan());
     EXPECT_FALSE(PathExists(log)) << "no success record for an installer that never ran";
     EXPECT_TRUE(IsFolder(Staging() + L"\\Windows")) << "a failed run leaves the staging folder";
+    ExpectTraceEndsWith({"installer started: ", "run ended: result InstallerNotStarted (12), exit code 1603"});
 }
 
 TEST_F(InstallRun, WithoutLogFileTheRunFailsAndKeepsTheStagingFolder) {
@@ -94,6 +95,7 @@ TEST_F(InstallRun, WithoutLogFileTheRunFailsAndKeepsTheStagingFolder) {
     EXPECT_EQ(Run(L"/s").dwExitCode, 1603u);
     EXPECT_TRUE(InstallerRan()) << "the installer runs before the result log is prepared";
     EXPECT_TRUE(IsFolder(Staging() + L"\\Windows"));
+    ExpectTraceEndsWith({"installer started: ", "installer ended", "run ended: result NoLogPath (10), exit code 1603"});
 }
 
 TEST_F(InstallRun, LeftoverStagingFolderIsReplaced) {

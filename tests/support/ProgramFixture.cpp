@@ -117,3 +117,34 @@ void ProgramTest::ExpectUsbDriversLaidOut(const std::wstring& production) const 
     EXPECT_FALSE(PathExists(production + L"\\32"));
     EXPECT_FALSE(PathExists(production + L"\\64"));
 }
+
+std::vector<std::string> ProgramTest::TraceOfLastRun() const {
+    wchar_t szWindows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryW(szWindows, MAX_PATH);
+    std::string text = ReadBytes(std::wstring(szWindows) + L"\\Logs\\NicUpdate.log");
+    const std::string program = ConsoleBytes(Program());
+    std::vector<std::string> lines;
+    std::string pidTag;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 2;
+        if (line.find(" started: command line ") != std::string::npos && line.find(program) != std::string::npos) {
+            pidTag = line.substr(0, line.find(']') + 1);
+            lines.clear();
+        }
+        if (!pidTag.empty() && line.compare(0, pidTag.size(), pidTag) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+void ProgramTest::ExpectTraceEndsWith(const std::vector<std::string>& lastLines) const {
+    const std::vector<std::string> lines = TraceOfLastRun();
+    ASSERT_GE(lines.size(), lastLines.size());
+    for (size_t i = 0; i < lastLines.size(); ++i) {
+        const std::string& line = lines[lines.size() - lastLines.size() + i];
+        EXPECT_NE(line.find(lastLines[i]), std::string::npos) << line;
+    }
+}

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "package_fixture/PackageFixture.h"
 #include "support/MessageBoxAnswerer.h"
@@ -40,6 +41,12 @@ protected:
     // The USB package's drivers laid out in the extraction folder: each of the eight final
     // folders holds its source folder's tree, and no intermediate "32" or "64" is left.
     void ExpectUsbDriversLaidOut(const std::wstring& production) const;
+
+    // The lines of this test's last run in the machine's trace (found by the program's path in
+    // its first line, then by its process id), without line ends.
+    std::vector<std::string> TraceOfLastRun() const;
+    // The run's trace ends with these texts, in order (each found in its line).
+    void ExpectTraceEndsWith(const std::vector<std::string>& lastLines) const;
 
     std::wstring Root() const { return m_folder / L"pkg"; }
     std::wstring Temp() const { return m_folder / L"temp"; }
