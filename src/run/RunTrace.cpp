@@ -89,3 +89,12 @@ void RunTrace::Write(const std::wstring& text) {
     DWORD dwWritten = 0;
     WriteFile(m_hFile.Get(), line.data(), static_cast<DWORD>(line.size()), &dwWritten, nullptr);
 }
+
+void RunTrace::WriteFailure(const std::wstring& step, const std::wstring& path, unsigned long error) {
+    if (!m_hFile) return;
+    wchar_t szText[512] = {};
+    if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, szText, 512,
+                        nullptr))
+        szText[0] = L'\0';
+    Write(FormatStepFailure(step, path, error, szText));
+}

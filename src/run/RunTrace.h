@@ -12,6 +12,8 @@ public:
     void Start(const wchar_t* pszCommandLine);
     // One line, written by one append.
     void Write(const std::wstring& text);
+    // A failed step with the system's text for the error.
+    void WriteFailure(const std::wstring& step, const std::wstring& path, unsigned long error);
 
 private:
     FileHandle m_hFile;

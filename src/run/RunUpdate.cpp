@@ -64,10 +64,16 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     CFileOpEngine engine(bUnattended);
     // Held until the folder is removed: nobody can move it and put another in its place.
     FileHandle heldStagingFolder = CreateFreshStagingFolder(stagingFolder, engine);
-    if (!heldStagingFolder) return kResultCannotCreateFolder;
+    if (!heldStagingFolder) {
+        trace.WriteFailure(L"create staging folder", stagingFolder, engine.GetLastErrorCode());
+        return kResultCannotCreateFolder;
+    }
     trace.Write(L"staging folder created: " + stagingFolder);
     nRetCode = CopyPackage(stagingFolder);
-    if (nRetCode != kResultOk) return nRetCode;
+    if (nRetCode != kResultOk) {
+        trace.WriteFailure(L"copy package", stagingFolder, GetLastError());
+        return nRetCode;
+    }
     trace.Write(L"package copied to " + stagingFolder);
 
     if (bInstall) {
