@@ -95,7 +95,8 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     // A record that did not reach the log would leave the caller without the sign of success.
     if (!AppendLogRecord(std::move(hLog), nRetCode)) return kResultCannotCreateLog;
     trace.Write(L"result log written");
-    // The path-based delete cannot work on a folder held without delete sharing.
+    // The delete opens the folder for removal itself, which the hold (no delete sharing) would
+    // refuse; it opens it relative to its parent and never follows a link.
     heldStagingFolder.Reset();
     engine.Delete(stagingFolder);
     trace.Write(L"staging folder removed: " + stagingFolder);
