@@ -16,6 +16,7 @@ enum RunEventId : unsigned short {
     kEventPackageCopyFailed = 202,
     kEventCommandLineRefused = 203,
     kEventAnotherRunActive = 204,
+    kEventRunNotStarted = 205,  // not an administrator, or out of memory before the command line was read
 };
 
 struct RunEvent {
@@ -23,6 +24,12 @@ struct RunEvent {
     bool bError;                       // Error event, else Information
     std::vector<std::wstring> strings; // %1 mode, %2 result, %3 exit code, %4 failed step (or "none")
 };
+
+// The event of a run that ended. nMode: the RunMode the command line chose (ModeInvalid when it
+// was refused or never read); bCommandLineRead: the parser accepted it; failureText: the failed
+// step as the trace describes it, empty for a success.
+RunEvent ComposeRunEvent(int nMode, bool bCommandLineRead, int nResultCode, int nExitCode,
+                         const std::wstring& failureText);
 
 // The full message ID of the table entry for an event (severity bits included), as ReportEventW
 // takes it.

@@ -4,17 +4,24 @@
 
 #include <utility>
 
+#include "fileops/HandleIdentity.h"
+#include "fileops/HeldFolder.h"
+#include "fileops/NtRelativeOpen.h"
 #include "fileops/ProtectedFolder.h"
-#include "run/TraceText.h"
+#include "run/ResultLog.h"
+
+const wchar_t kTraceFileName[] = L"NicUpdate.log";
 
 namespace {
 
+const wchar_t kOldTraceFileName[] = L"NicUpdate.log.old";
 const unsigned long long kRollOverBytes = 1024ull * 1024ull;
-
-bool IsReparsePointPath(const std::wstring& path) {
-    const DWORD dwAttributes = GetFileAttributesW(path.c_str());
-    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
+const char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+// Appends only, so each write lands whole at the end whoever else appends; every sharing, so
+// that an administrator can read it and overlapping runs can write it at the same time.
+constexpr ACCESS_MASK kAppendAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kFileOptions = FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT;
 
 std::wstring TraceFolder() {
     wchar_t szWindows[MAX_PATH] = {};
@@ -23,18 +30,48 @@ std::wstring TraceFolder() {
     return std::wstring(szWindows) + L"\\Logs";
 }
 
-// Never through a link: the handle is refused when the path or the opened object is one.
-FileHandle OpenTraceFile(const std::wstring& path) {
-    if (IsReparsePointPath(path)) return FileHandle();
-    FileHandle hFile(CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!hFile) return FileHandle();
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!GetFileInformationByHandle(hFile.Get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsReparsePointPath(path))
-        return FileHandle();
-    return hFile;
+// The file itself, never what a link at its name points to: a link opened as itself shows as a
+// reparse point, and a platform that follows it anyway shows the target's name on the handle.
+bool IsTheEntry(HANDLE hFile, const std::wstring& folderName, const wchar_t* pszName) {
+    HandleFacts facts;
+    return ReadHandleFacts(hFile, facts) && !(facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           HandleNameIs(hFile, EntryNameIn(folderName, pszName));
+}
+
+// The trace file opened for appending, made (with its byte-order mark) when missing.
+FileHandle OpenForAppending(HANDLE hFolder, const std::wstring& folderName) {
+    FileHandle file;
+    DWORD dwError = OpenRelative(hFolder, kTraceFileName, kAppendAccess, kShareAll, kFileOptions, file);
+    if (dwError == ERROR_FILE_NOT_FOUND &&
+        CreateNewRelative(hFolder, kTraceFileName, kAppendAccess, kShareAll, file) == ERROR_SUCCESS) {
+        DWORD dwWritten = 0;
+        WriteFile(file.Get(), kUtf8ByteOrderMark, 3, &dwWritten, nullptr);
+        dwError = ERROR_SUCCESS;
+    } else if (dwError == ERROR_FILE_NOT_FOUND) {
+        // Another run made it in between.
+        dwError = OpenRelative(hFolder, kTraceFileName, kAppendAccess, kShareAll, kFileOptions, file);
+    }
+    if (dwError != ERROR_SUCCESS || !IsTheEntry(file.Get(), folderName, kTraceFileName)) return FileHandle();
+    return file;
+}
+
+// Renames the trace to its .old name in the same folder, replacing an older one. Its own handle
+// asks for delete access, which a reader that shares no deletion refuses: the trace then rolls
+// over at a later run.
+void RollOver(HANDLE hFolder, const std::wstring& folderName) {
+    FileHandle file;
+    if (OpenRelative(hFolder, kTraceFileName, DELETE | FILE_READ_ATTRIBUTES, kShareAll, kFileOptions, file) !=
+            ERROR_SUCCESS ||
+        !IsTheEntry(file.Get(), folderName, kTraceFileName))
+        return;
+    const std::size_t cbName = (sizeof kOldTraceFileName) - sizeof(wchar_t);
+    alignas(FILE_RENAME_INFO) unsigned char buffer[sizeof(FILE_RENAME_INFO) + sizeof kOldTraceFileName] = {};
+    FILE_RENAME_INFO* pRename = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
+    pRename->ReplaceIfExists = TRUE;
+    pRename->RootDirectory = hFolder;
+    pRename->FileNameLength = static_cast<DWORD>(cbName);
+    CopyMemory(pRename->FileName, kOldTraceFileName, sizeof kOldTraceFileName);
+    SetFileInformationByHandle(file.Get(), FileRenameInfo, pRename, sizeof buffer);
 }
 
 std::wstring UserName() {
@@ -43,44 +80,26 @@ std::wstring UserName() {
     return GetUserNameW(szUser, &cch) ? szUser : L"(unknown)";
 }
 
-bool IsWow64() {
-    BOOL bWow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &bWow64) && bWow64;
-}
-
-std::wstring TempFolder() {
-    wchar_t szTemp[MAX_PATH + 1] = {};
-    const DWORD cch = GetTempPathW(MAX_PATH + 1, szTemp);
-    return cch == 0 || cch > MAX_PATH ? L"(none)" : szTemp;
-}
-
 }  // namespace
 
-void RunTrace::Start(const wchar_t* pszCommandLine) {
+void RunTrace::Start(const TraceClock& started, const wchar_t* pszCommandLine, const std::wstring& tempFolder) {
     const std::wstring folder = TraceFolder();
     if (folder.empty()) return;
     if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) CreateAdministratorsOnlyFolder(folder);
-    const std::wstring path = folder + L"\\NicUpdate.log";
-    FileHandle hFile = OpenTraceFile(path);
+    const FileHandle heldFolder = HoldFolderForEntries(folder);
+    std::wstring folderName;
+    if (!heldFolder || !ReadHandleName(heldFolder.Get(), folderName)) return;
+    FileHandle file = OpenForAppending(heldFolder.Get(), folderName);
     LARGE_INTEGER size = {};
-    if (hFile && GetFileSizeEx(hFile.Get(), &size) && static_cast<unsigned long long>(size.QuadPart) > kRollOverBytes) {
-        hFile.Reset();
-        MoveFileExW(path.c_str(), (path + L".old").c_str(), MOVEFILE_REPLACE_EXISTING);
-        hFile = OpenTraceFile(path);
+    if (file && GetFileSizeEx(file.Get(), &size) && static_cast<unsigned long long>(size.QuadPart) > kRollOverBytes) {
+        file.Reset();
+        RollOver(heldFolder.Get(), folderName);
+        file = OpenForAppending(heldFolder.Get(), folderName);
     }
-    if (!hFile) return;
-    LARGE_INTEGER end = {};
-    if (GetFileSizeEx(hFile.Get(), &end) && end.QuadPart == 0) {
-        DWORD dwWritten = 0;
-        WriteFile(hFile.Get(), "\xEF\xBB\xBF", 3, &dwWritten, nullptr);
-    }
-    m_hFile = std::move(hFile);
-    SYSTEMTIME now = {};
-    GetLocalTime(&now);
-    const TraceClock clock{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
-    Write(FormatTraceTime(clock) + L" NicUpdate " + NICUPDATE_VERSION_TEXT + L" started: command line " +
-          pszCommandLine + L", user " + UserName() + (IsWow64() ? L", 32-bit under WoW64" : L", native") +
-          L", temporary folder " + TempFolder());
+    m_hFile = std::move(file);
+    Write(FormatTraceTime(started) + L" NicUpdate " + NICUPDATE_VERSION_TEXT + L" started: command line " +
+          pszCommandLine + L", user " + UserName() + (IsRunningUnderWow64() ? L", 32-bit under WoW64" : L", not under WoW64") +
+          L", temporary folder " + (tempFolder.empty() ? std::wstring(L"(none)") : tempFolder));
 }
 
 void RunTrace::Write(const std::wstring& text) {
@@ -88,13 +107,4 @@ void RunTrace::Write(const std::wstring& text) {
     const std::string line = ToUtf8(FormatTraceLine(GetCurrentProcessId(), text));
     DWORD dwWritten = 0;
     WriteFile(m_hFile.Get(), line.data(), static_cast<DWORD>(line.size()), &dwWritten, nullptr);
-}
-
-void RunTrace::WriteFailure(const std::wstring& step, const std::wstring& path, unsigned long error) {
-    if (!m_hFile) return;
-    wchar_t szText[512] = {};
-    if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, szText, 512,
-                        nullptr))
-        szText[0] = L'\0';
-    Write(FormatStepFailure(step, path, error, szText));
 }

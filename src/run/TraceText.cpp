@@ -33,6 +33,7 @@ std::wstring ResultCodeText(int nResultCode) {
     case kResultInstallerNotStarted: pszName = L"InstallerNotStarted"; break;
     case kResultAnotherRunActive: pszName = L"AnotherRunActive"; break;
     case kResultRunLockRefused: pszName = L"RunLockRefused"; break;
+    case kResultNotAdministrator: pszName = L"NotAdministrator"; break;
     default: break;
     }
     return std::wstring(pszName) + L" (" + std::to_wstring(nResultCode) + L")";
@@ -42,11 +43,14 @@ std::wstring FormatRunEnd(int nResultCode, int nExitCode) {
     return L"run ended: result " + ResultCodeText(nResultCode) + L", exit code " + std::to_wstring(nExitCode);
 }
 
-std::wstring FormatStepFailure(const std::wstring& step, const std::wstring& path, unsigned long error,
-                               const std::wstring& errorText) {
-    std::wstring text = errorText;
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-    return L"failed: " + step + L", path \"" + path + L"\", Win32 error " + std::to_wstring(error) + L": " + text;
+std::wstring DescribeStepFailure(const StepFailure& failure, const std::wstring& errorText) {
+    std::wstring text = failure.step;
+    if (!failure.path.empty()) text += L", path \"" + failure.path + L"\"";
+    if (failure.dwError == 0) return text + L": " + failure.finding;
+    std::wstring systemText = errorText;
+    while (!systemText.empty() && (systemText.back() == L'\n' || systemText.back() == L'\r' || systemText.back() == L' '))
+        systemText.pop_back();
+    return text + L", Win32 error " + std::to_wstring(failure.dwError) + L": " + systemText;
 }
 
 std::string ToUtf8(const std::wstring& text) {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "package/StepFailure.h"
+
 // The text of the run's trace: plain string rules, no platform calls.
 
 struct TraceClock {
@@ -20,9 +22,9 @@ std::wstring ResultCodeText(int nResultCode);
 // The run's last line: its result and the exit code the caller sees.
 std::wstring FormatRunEnd(int nResultCode, int nExitCode);
 
-// A failed step: which step, which path, which Win32 error and the system's text for it.
-std::wstring FormatStepFailure(const std::wstring& step, const std::wstring& path, unsigned long error,
-                               const std::wstring& errorText);
+// A failed step: which step, which path, and which Win32 error with the system's text for it
+// (errorText), or the program's own finding when there is no Win32 error.
+std::wstring DescribeStepFailure(const StepFailure& failure, const std::wstring& errorText);
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(const std::wstring& text);

@@ -38,8 +38,16 @@ TEST(TraceText, TimeCarriesMilliseconds) {
 }
 
 TEST(TraceText, FailureNamesStepPathErrorAndTextWithoutTrailingBreak) {
-    EXPECT_EQ(FormatStepFailure(L"copy package", L"C:\\x\\a.inf", 32, L"Sharing violation.\r\n"),
-              L"failed: copy package, path \"C:\\x\\a.inf\", Win32 error 32: Sharing violation.");
+    StepFailure failure;
+    failure.Set(L"copy the package", L"C:\\x\\a.inf", 32);
+    EXPECT_EQ(DescribeStepFailure(failure, L"Sharing violation.\r\n"),
+              L"copy the package, path \"C:\\x\\a.inf\", Win32 error 32: Sharing violation.");
+}
+
+TEST(TraceText, AFindingWithoutWin32ErrorSaysWhatWasFound) {
+    StepFailure failure;
+    failure.SetFinding(L"copy the package", L"C:\\out.txt", L"Wrong operation");
+    EXPECT_EQ(DescribeStepFailure(failure, L"ignored"), L"copy the package, path \"C:\\out.txt\": Wrong operation");
 }
 
 TEST(TraceText, LastLineNamesResultAndExitCode) {

@@ -140,6 +140,27 @@ std::vector<std::string> ProgramTest::TraceOfLastRun() const {
     return lines;
 }
 
+std::string ProgramTest::TraceFailureLine() const {
+    for (const std::string& line : TraceOfLastRun())
+        if (line.find("] failed: ") != std::string::npos) return line;
+    return std::string();
+}
+
+void ProgramTest::ExpectTraceEndsWithFailure(const std::string& step, const std::wstring& path, unsigned long dwError,
+                                             const std::string& runEnd) const {
+    std::string failed = "failed: " + step;
+    if (!path.empty()) failed += ", path \"" + ConsoleBytes(path) + "\"";
+    failed += ", Win32 error " + std::to_string(dwError) + ": ";
+    ExpectTraceEndsWith({failed, runEnd});
+    const std::vector<std::string> lines = TraceOfLastRun();
+    // The system's text for the error follows it.
+    if (lines.size() >= 2) {
+        const std::string& line = lines[lines.size() - 2];
+        const std::size_t at = line.find(failed);
+        EXPECT_TRUE(at != std::string::npos && line.size() > at + failed.size()) << line;
+    }
+}
+
 void ProgramTest::ExpectTraceEndsWith(const std::vector<std::string>& lastLines) const {
     const std::vector<std::string> lines = TraceOfLastRun();
     ASSERT_GE(lines.size(), lastLines.size());

@@ -47,6 +47,12 @@ protected:
     std::vector<std::string> TraceOfLastRun() const;
     // The run's trace ends with these texts, in order (each found in its line).
     void ExpectTraceEndsWith(const std::vector<std::string>& lastLines) const;
+    // The "failed: " line of the last run, empty when there is none.
+    std::string TraceFailureLine() const;
+    // A failed run's trace ends with its failure (the step, and in that line the path and the
+    // Win32 error with its text) and the result and exit code.
+    void ExpectTraceEndsWithFailure(const std::string& step, const std::wstring& path, unsigned long dwError,
+                                    const std::string& runEnd) const;
 
     std::wstring Root() const { return m_folder / L"pkg"; }
     std::wstring Temp() const { return m_folder / L"temp"; }
