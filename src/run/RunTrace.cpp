@@ -55,23 +55,13 @@ FileHandle OpenForAppending(HANDLE hFolder, const std::wstring& folderName) {
     return file;
 }
 
-// Renames the trace to its .old name in the same folder, replacing an older one. Its own handle
-// asks for delete access, which a reader that shares no deletion refuses: the trace then rolls
-// over at a later run.
-void RollOver(HANDLE hFolder, const std::wstring& folderName) {
-    FileHandle file;
-    if (OpenRelative(hFolder, kTraceFileName, DELETE | FILE_READ_ATTRIBUTES, kShareAll, kFileOptions, file) !=
-            ERROR_SUCCESS ||
-        !IsTheEntry(file.Get(), folderName, kTraceFileName))
-        return;
-    const std::size_t cbName = (sizeof kOldTraceFileName) - sizeof(wchar_t);
-    alignas(FILE_RENAME_INFO) unsigned char buffer[sizeof(FILE_RENAME_INFO) + sizeof kOldTraceFileName] = {};
-    FILE_RENAME_INFO* pRename = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
-    pRename->ReplaceIfExists = TRUE;
-    pRename->RootDirectory = hFolder;
-    pRename->FileNameLength = static_cast<DWORD>(cbName);
-    CopyMemory(pRename->FileName, kOldTraceFileName, sizeof kOldTraceFileName);
-    SetFileInformationByHandle(file.Get(), FileRenameInfo, pRename, sizeof buffer);
+// Renames the trace to its .old name, replacing an older one. A rename moves the entry itself,
+// a link included, and writes nothing through it; the folder is held, so its path names the
+// folder the trace was opened in. A reader that shares no deletion makes it fail: the trace
+// then rolls over at a later run.
+void RollOver(const std::wstring& folder) {
+    MoveFileExW((folder + L"\\" + kTraceFileName).c_str(), (folder + L"\\" + kOldTraceFileName).c_str(),
+                MOVEFILE_REPLACE_EXISTING);
 }
 
 std::wstring UserName() {
@@ -93,7 +83,7 @@ void RunTrace::Start(const TraceClock& started, const wchar_t* pszCommandLine, c
     LARGE_INTEGER size = {};
     if (file && GetFileSizeEx(file.Get(), &size) && static_cast<unsigned long long>(size.QuadPart) > kRollOverBytes) {
         file.Reset();
-        RollOver(heldFolder.Get(), folderName);
+        RollOver(folder);
         file = OpenForAppending(heldFolder.Get(), folderName);
     }
     m_hFile = std::move(file);

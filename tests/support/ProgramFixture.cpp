@@ -1,5 +1,7 @@
 #include "support/ProgramFixture.h"
 
+#include <cctype>
+
 #include <windows.h>
 
 #include <utility>
@@ -140,6 +142,17 @@ std::vector<std::string> ProgramTest::TraceOfLastRun() const {
     return lines;
 }
 
+namespace {
+// Paths in the trace are as the run used them: keyword values come upper-cased.
+std::size_t FindIgnoringCase(const std::string& text, const std::string& part) {
+    auto upper = [](std::string s) {
+        for (char& ch : s) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        return s;
+    };
+    return upper(text).find(upper(part));
+}
+}  // namespace
+
 std::string ProgramTest::TraceFailureLine() const {
     for (const std::string& line : TraceOfLastRun())
         if (line.find("] failed: ") != std::string::npos) return line;
@@ -156,7 +169,7 @@ void ProgramTest::ExpectTraceEndsWithFailure(const std::string& step, const std:
     // The system's text for the error follows it.
     if (lines.size() >= 2) {
         const std::string& line = lines[lines.size() - 2];
-        const std::size_t at = line.find(failed);
+        const std::size_t at = FindIgnoringCase(line, failed);
         EXPECT_TRUE(at != std::string::npos && line.size() > at + failed.size()) << line;
     }
 }
@@ -166,6 +179,6 @@ void ProgramTest::ExpectTraceEndsWith(const std::vector<std::string>& lastLines)
     ASSERT_GE(lines.size(), lastLines.size());
     for (size_t i = 0; i < lastLines.size(); ++i) {
         const std::string& line = lines[lines.size() - lastLines.size() + i];
-        EXPECT_NE(line.find(lastLines[i]), std::string::npos) << line;
+        EXPECT_NE(FindIgnoringCase(line, lastLines[i]), std::string::npos) << line;
     }
 }
