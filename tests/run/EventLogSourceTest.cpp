@@ -152,6 +152,7 @@ const EventIdCase kEventIds[] = {
     {{"PackageCopyFailed"}, kEventPackageCopyFailed, MSG_PACKAGE_COPY_FAILED},
     {{"CommandLineRefused"}, kEventCommandLineRefused, MSG_COMMAND_LINE_REFUSED},
     {{"AnotherRunActive"}, kEventAnotherRunActive, MSG_ANOTHER_RUN_ACTIVE},
+    {{"RunNotStarted"}, kEventRunNotStarted, MSG_RUN_NOT_STARTED},
 };
 
 class EventMessage : public ::testing::TestWithParam<EventIdCase> {};
