@@ -83,7 +83,8 @@ FileHandle HoldLogsFolder(std::wstring& folder) {
 // True when the kept copy is a plain file of its own name holding exactly these bytes.
 bool KeptCopyHolds(HANDLE hFolder, const std::wstring& folder, const std::vector<char>& program) {
     FileHandle hKept;
-    if (OpenRelative(hFolder, kKeptName, GENERIC_READ, FILE_SHARE_READ,
+    // Shares deletion: another run may rename its own whole copy over this one meanwhile.
+    if (OpenRelative(hFolder, kKeptName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                      kNativeNonDirectoryFile | kNativeOpenReparsePoint, hKept) != ERROR_SUCCESS)
         return false;
     HandleFacts facts;
