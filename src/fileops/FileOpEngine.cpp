@@ -16,6 +16,13 @@
 namespace {
 constexpr int kNoNestLimit = -1;
 
+// For the tally of a single-file copy; a size that cannot be read counts as nothing.
+unsigned long long FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 // Reads the thread's last error before the allocation of the exception can change it.
 CFExeption* LastSystemError() {
     const DWORD dwError = GetLastError();
@@ -37,8 +44,7 @@ bool CFileOpEngine::Copy(std::wstring source, std::wstring target) {
         CopyAny(source, target);
     } catch (CFExeption* pCaught) {
         std::unique_ptr<CFExeption> failure(pCaught);
-        m_strLastError = failure->GetText();
-        m_dwLastError = failure->GetCode();
+        NoteFailure(*failure, m_strWorkingPath);
         bResult = false;
     }
     m_nNestBudget = kNoNestLimit;
@@ -59,8 +65,7 @@ bool CFileOpEngine::RunDelete(Step step) {
         step(deletion);
     } catch (CFExeption* pCaught) {
         std::unique_ptr<CFExeption> failure(pCaught);
-        m_strLastError = failure->GetText();
-        m_dwLastError = failure->GetCode();
+        NoteFailure(*failure, deletion.WorkingPath());
         // Code 0 is the user's Cancel at the read-only question: the delete was stopped, not failed.
         return m_dwLastError == 0;
     }
@@ -82,9 +87,15 @@ bool CFileOpEngine::DeleteOpenFolder(void* hFolder, const std::wstring& path) {
 bool CFileOpEngine::Rename(std::wstring source, std::wstring target) {
     if (MoveFileW(source.c_str(), target.c_str())) return true;
     std::unique_ptr<CFExeption> failure(LastSystemError());
-    m_strLastError = failure->GetText();
-    m_dwLastError = failure->GetCode();
+    NoteFailure(*failure, source);
     return false;
+}
+
+void CFileOpEngine::NoteFailure(const CFExeption& failure, const std::wstring& path) {
+    m_strLastError = failure.GetText();
+    m_dwLastError = failure.GetCode();
+    m_dwLastErrorCause = failure.GetCause();
+    m_strLastErrorPath = path;
 }
 
 bool CFileOpEngine::IsCopyOntoParent(const std::wstring& source, const std::wstring& target) const {
@@ -103,11 +114,17 @@ void CFileOpEngine::NoteNesting(const std::wstring& source, const std::wstring& 
 }
 
 void CFileOpEngine::CopyAny(std::wstring source, std::wstring target) {
+    m_strWorkingPath = source;
     NoteNesting(source, target);
-    if (ProbePath(source) == PathMissing) throw new CFExeption(source + L" not found");
-    if (ProbePath(target) == PathMissing) throw new CFExeption(target + L" not found");
-    if (ProbePath(source) == PathIsFolder && ProbePath(target) == PathIsFile)
-        throw new CFExeption(std::wstring(L"Wrong operation"));
+    if (ProbePath(source) == PathMissing) throw new CFExeption(source + L" not found", ERROR_PATH_NOT_FOUND);
+    if (ProbePath(target) == PathMissing) {
+        m_strWorkingPath = target;
+        throw new CFExeption(target + L" not found", ERROR_PATH_NOT_FOUND);
+    }
+    if (ProbePath(source) == PathIsFolder && ProbePath(target) == PathIsFile) {
+        m_strWorkingPath = target;
+        throw new CFExeption(std::wstring(L"Wrong operation"), ERROR_DIRECTORY);
+    }
 
     if (ProbePath(source) == PathIsFolder && ProbePath(target) == PathIsFolder) {
         const std::wstring strNotFound = source + L" not found";
@@ -116,12 +133,13 @@ void CFileOpEngine::CopyAny(std::wstring source, std::wstring target) {
         source += L"*.*";
         {
             CFolderListing listing;
-            if (!listing.Begin(source)) throw new CFExeption(strNotFound);
-            if (!listing.Advance()) throw new CFExeption(strNotFound);
+            if (!listing.Begin(source)) throw new CFExeption(strNotFound, listing.Error());
+            if (!listing.Advance()) throw new CFExeption(strNotFound, listing.Error());
             const std::wstring strFolderName = LastFolderName(source);
             if (!strFolderName.empty()) {
                 target += strFolderName;
                 EnsureTrailingBackslash(target);
+                m_strWorkingPath = target;
                 if (!CreateDirectoryW(target.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
                     throw LastSystemError();
             }
@@ -129,7 +147,7 @@ void CFileOpEngine::CopyAny(std::wstring source, std::wstring target) {
         CopyFolderContents(source, target);
     }
 
-    if (ProbePath(source) == PathIsFile && ProbePath(target) == PathIsFile) CopySingleFile(source, target);
+    if (ProbePath(source) == PathIsFile && ProbePath(target) == PathIsFile) CopySingleFile(source, target, FileSize(source));
 
     if (ProbePath(source) == PathIsFile && ProbePath(target) == PathIsFolder) {
         EnsureTrailingBackslash(target);
@@ -147,13 +165,14 @@ void CFileOpEngine::CopyAny(std::wstring source, std::wstring target) {
         if (nSplit != 0) throw new CFExeption(std::uint32_t{ERROR_FILENAME_EXCED_RANGE});
         target += szBaseName;
         target += szExtension;
-        CopySingleFile(source, target);
+        CopySingleFile(source, target, FileSize(source));
     }
 }
 
 void CFileOpEngine::CopyFolderContents(const std::wstring& pattern, const std::wstring& target) {
     // A folder that exists and cannot be listed, wholly or to its end, would leave a partial copy
     // that looks complete. Only an empty drive root matches nothing at all.
+    m_strWorkingPath = pattern.substr(0, pattern.rfind(L'\\'));
     CFolderListing listing;
     if (!listing.Begin(pattern)) {
         if (listing.Error() == ERROR_FILE_NOT_FOUND) return;
@@ -163,24 +182,32 @@ void CFileOpEngine::CopyFolderContents(const std::wstring& pattern, const std::w
         bMore = listing.Advance();
         if (listing.IsDots()) continue;
         if (!listing.IsFolder()) {
-            CopySingleFile(listing.FullPath(), target + listing.Name());
+            CopySingleFile(listing.FullPath(), target + listing.Name(), listing.Size());
             continue;
         }
         if (m_nNestBudget == 0) continue;
         const std::wstring subPattern = listing.FullPath() + L"\\*.*";
         const std::wstring subTarget = target + listing.Name() + L"\\";
+        m_strWorkingPath = subTarget;
         if (ProbePath(subTarget) == PathMissing && !CreateDirectoryW(subTarget.c_str(), nullptr))
             throw LastSystemError();
         if (m_nNestBudget > 0) --m_nNestBudget;
         CopyFolderContents(subPattern, subTarget);
     }
-    if (listing.Error() != ERROR_NO_MORE_FILES) throw new CFExeption(std::uint32_t{listing.Error()});
+    if (listing.Error() != ERROR_NO_MORE_FILES) {
+        m_strWorkingPath = pattern.substr(0, pattern.rfind(L'\\'));
+        throw new CFExeption(std::uint32_t{listing.Error()});
+    }
 }
 
-void CFileOpEngine::CopySingleFile(const std::wstring& source, const std::wstring& target) {
+void CFileOpEngine::CopySingleFile(const std::wstring& source, const std::wstring& target,
+                                   unsigned long long ullSize) {
+    m_strWorkingPath = source;
     // Most copies land in a fresh folder: creating the file outright spares the platform the
     // look for an existing target. An existing one is then replaced as before, with the
     // replacing copy's error.
-    if (CopyFileW(source.c_str(), target.c_str(), TRUE)) return;
-    if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) throw LastSystemError();
+    if (!CopyFileW(source.c_str(), target.c_str(), TRUE) && !CopyFileW(source.c_str(), target.c_str(), FALSE))
+        throw LastSystemError();
+    ++m_ullCopiedFiles;
+    m_ullCopiedBytes += ullSize;
 }

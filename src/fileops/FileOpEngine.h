@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+class CFExeption;
 class CHandleDelete;
 
 // Copies, deletes and renames files and folder trees. Failures are raised inside as
@@ -28,6 +29,14 @@ public:
 
     std::wstring GetLastErrorText() const { return m_strLastError; }
     std::uint32_t GetLastErrorCode() const { return m_dwLastError; }
+    // The Win32 error of the last failure; for a finding of the engine's own (code 0) the error
+    // that says the same, 0 for the user's Cancel.
+    std::uint32_t GetLastErrorCause() const { return m_dwLastErrorCause; }
+    // The file or folder the last failure was met on.
+    std::wstring GetLastErrorPath() const { return m_strLastErrorPath; }
+    // Files copied and their bytes, over every copy of this engine.
+    unsigned long long CopiedFiles() const { return m_ullCopiedFiles; }
+    unsigned long long CopiedBytes() const { return m_ullCopiedBytes; }
     bool HasKeptItems() const { return m_bKeptItems; }
 
 private:
@@ -35,7 +44,8 @@ private:
     void NoteNesting(const std::wstring& source, const std::wstring& target);
     void CopyAny(std::wstring source, std::wstring target);
     void CopyFolderContents(const std::wstring& pattern, const std::wstring& target);
-    void CopySingleFile(const std::wstring& source, const std::wstring& target);
+    void CopySingleFile(const std::wstring& source, const std::wstring& target, unsigned long long ullSize);
+    void NoteFailure(const CFExeption& failure, const std::wstring& path);
     template <class Step>
     bool RunDelete(Step step);
     // Asked for every file a delete meets; hFile is its open handle, dwAttributes what that
@@ -44,6 +54,11 @@ private:
 
     std::wstring m_strLastError;
     std::uint32_t m_dwLastError;
+    std::uint32_t m_dwLastErrorCause = 0;
+    std::wstring m_strLastErrorPath;
+    std::wstring m_strWorkingPath;  // what a copy is at, for failures
+    unsigned long long m_ullCopiedFiles = 0;
+    unsigned long long m_ullCopiedBytes = 0;
     bool m_bKeptItems;
     int m_nNestBudget;
     bool m_bUnattended;

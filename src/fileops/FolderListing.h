@@ -30,6 +30,9 @@ public:
     DWORD Attributes() const { return m_current.dwFileAttributes; }
     bool IsFolder() const { return (m_current.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
     bool IsDots() const;
+    unsigned long long Size() const {
+        return (static_cast<unsigned long long>(m_current.nFileSizeHigh) << 32) | m_current.nFileSizeLow;
+    }
 
 private:
     FindHandle m_find;

@@ -77,6 +77,7 @@ struct CHandleDelete::Frame {
 };
 
 void CHandleDelete::RemovePath(const std::wstring& path) {
+    m_workingPath = path;
     const DWORD dwSeen = SeenAttributes(path);
     if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
     // The top is opened like every entry below it: relative to its folder, whose name its handle
@@ -96,12 +97,14 @@ void CHandleDelete::RemovePath(const std::wstring& path) {
 }
 
 void CHandleDelete::RemoveEntryIn(HANDLE hFolder, const std::wstring& name, const std::wstring& path) {
+    m_workingPath = path;
     const DWORD dwSeen = SeenAttributes(path);
     if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
     RemoveNamed(hFolder, name, path, dwSeen);
 }
 
 void CHandleDelete::RemoveOpenFolder(HANDLE hFolder, const std::wstring& path) {
+    m_workingPath = path;
     std::wstring name;
     if (!ReadHandleName(hFolder, name)) ThrowLastError();
     RemoveFolderTree(FileHandle(), hFolder, path, name);
@@ -155,8 +158,9 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
     // deeper than any path, and the thread's stack must not be what limits the delete.
     std::vector<Frame> stack;
     // A folder lies on the volume of the folder that listed it; the volume is read once a folder.
-    auto push = [&stack](FileHandle owned, HANDLE hFolder, const std::wstring& folderPath,
+    auto push = [this, &stack](FileHandle owned, HANDLE hFolder, const std::wstring& folderPath,
                          const std::wstring& folderName) {
+        m_workingPath = folderPath;
         Frame frame;
         frame.owned = std::move(owned);
         frame.hFolder = hFolder;
@@ -173,12 +177,15 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
     while (!stack.empty()) {
         Frame& folder = stack.back();
         if (folder.nNext == folder.entries.size()) {
+            m_workingPath = folder.path;
             // Once a kept file has left a folder non-empty, folder removals no longer count as failures.
             if (!TryMarkForDeletion(folder.hFolder) && !m_decisions.ignoresFolderFailures()) ThrowLastError();
             stack.pop_back();  // closing the folder's handle removes it
             continue;
         }
         const ListedEntry& entry = folder.entries[folder.nNext++];
+        const std::wstring entryPath = folder.path + L"\\" + entry.name;
+        m_workingPath = entryPath;
         const EntryKind kind = KindOf(entry.dwAttributes);
         FileHandle opened;
         if (OpenRelative(folder.hFolder, entry.name, AccessFor(kind), ShareFor(kind), NativeOptionsFor(kind), opened) !=
@@ -189,7 +196,6 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
         const DWORD dwCheck = CheckListedEntry(opened.Get(), facts, folder.name, entry);
         if (dwCheck != ERROR_SUCCESS) ThrowError(dwCheck);
 
-        const std::wstring entryPath = folder.path + L"\\" + entry.name;
         if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             MarkForDeletion(opened.Get());
         } else if (facts.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {

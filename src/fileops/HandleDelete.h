@@ -39,6 +39,9 @@ public:
     // stays the caller's to close.
     void RemoveOpenFolder(HANDLE hFolder, const std::wstring& path);
 
+    // The entry the delete was at when it stopped: what a failure names.
+    const std::wstring& WorkingPath() const { return m_workingPath; }
+
 private:
     struct Frame;
     // The path's attributes, or INVALID_FILE_ATTRIBUTES when there is nothing to remove and that
@@ -50,6 +53,7 @@ private:
     bool TryMarkForDeletion(HANDLE h);
 
     DeleteDecisions m_decisions;
+    std::wstring m_workingPath;
     bool m_bDispositionExMissing = false;  // the platform refused the extended call once
 };
 

@@ -9,3 +9,10 @@
 // stay free to create, change and remove. Invalid when the path is not a plain folder or
 // cannot be opened so.
 FileHandle HoldFolder(const std::wstring& path);
+
+// The same hold for a folder whose entries are then opened and made through the handle
+// (NtRelativeOpen): traverse access only. Refused with ERROR_DIRECTORY when the path is a link
+// or not a folder: what is made inside would land wherever the link's maker chose. Some
+// platforms open a link's target in spite of the flag; the path's own attributes still show
+// the link there.
+FileHandle HoldFolderForEntries(const std::wstring& folder);

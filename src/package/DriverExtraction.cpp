@@ -1,5 +1,7 @@
 #include "package/DriverExtraction.h"
 
+#include <windows.h>
+
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
 #include "fileops/ModulePath.h"
@@ -8,7 +10,7 @@
 #include "package/ResultCodes.h"
 
 int ExtractDrivers(const std::wstring& stagingFolder, const std::wstring& extractionFolder,
-                   bool bUsbPackage, CFileOpEngine& engine) {
+                   bool bUsbPackage, CFileOpEngine& engine, StepFailure& failure) {
     std::wstring strStaging = stagingFolder;
     std::wstring strExtraction = extractionFolder;
     ResolveModuleRelative(strStaging);
@@ -16,7 +18,10 @@ int ExtractDrivers(const std::wstring& stagingFolder, const std::wstring& extrac
 
     // The folder is rebuilt from nothing, so no driver of an earlier run survives.
     engine.Delete(strExtraction);
-    if (!CreateFolderChain(strExtraction, false)) return kResultCannotCreateFolder;
+    if (!CreateFolderChain(strExtraction, false)) {
+        failure.Set(L"create the driver folder", strExtraction, GetLastError());
+        return kResultCannotCreateFolder;
+    }
 
     // The folder copy lands under the source's last component ("32" or "64"); each row then
     // moves it to its own name, which frees the intermediate name for the next row.
@@ -26,9 +31,14 @@ int ExtractDrivers(const std::wstring& stagingFolder, const std::wstring& extrac
     for (const OsDriverRow& row : kOsDriverRows) {
         const std::wstring source = strDrivers + OsDriverSource(row, bUsbPackage);
         if (ProbePath(source) == PathMissing) continue;
-        if (!engine.Copy(source, strExtraction) ||
-            !engine.Rename(strExtraction + row.pszIntermediate, strExtraction + row.pszFinal))
+        if (!engine.Copy(source, strExtraction)) {
+            SetEngineFailure(failure, L"copy the drivers", engine);
             return kResultCannotCreateFolder;
+        }
+        if (!engine.Rename(strExtraction + row.pszIntermediate, strExtraction + row.pszFinal)) {
+            SetEngineFailure(failure, L"name the drivers' folder for its Windows version", engine);
+            return kResultCannotCreateFolder;
+        }
     }
     return kResultOk;
 }

@@ -1,5 +1,7 @@
 #include "package/PackageCopy.h"
 
+#include <windows.h>
+
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
 #include "fileops/ModulePath.h"
@@ -16,15 +18,21 @@ std::wstring PackageSourceFolder(const std::wstring& drive, const std::wstring& 
     return root + name;
 }
 
-int CopyPackage(const std::wstring& target) {
+int CopyPackage(const std::wstring& target, CopiedAmount& copied, StepFailure& failure) {
     wchar_t szFileName[260] = {};
     wchar_t szDrive[3] = {};
     wchar_t szFolder[256] = {};
     // A program folder that does not fit the buffers leaves no package root to copy from.
-    if (SplitModulePath(szFileName, 260, szDrive, 3, szFolder, 256) != 0) return kResultNoModuleName;
+    if (SplitModulePath(szFileName, 260, szDrive, 3, szFolder, 256) != 0) {
+        failure.SetFinding(L"find the package", szFileName, L"the program's own path cannot be read or is too long");
+        return kResultNoModuleName;
+    }
 
     std::wstring strTarget = target;
-    if (!CreateFolderChain(strTarget, false)) return kResultCannotCreateFolder;
+    if (!CreateFolderChain(strTarget, false)) {
+        failure.Set(L"create the folder to copy the package into", strTarget, GetLastError());
+        return kResultCannotCreateFolder;
+    }
 
     // A package without "Others" is complete as it is. Anything of the package that exists and
     // cannot be copied leaves a partial copy, which no installer may run on and no caller may
@@ -33,7 +41,12 @@ int CopyPackage(const std::wstring& target) {
     for (const wchar_t* pszFolder : {kWindowsFolder, kOthersFolder}) {
         const std::wstring source = PackageSourceFolder(szDrive, szFolder, pszFolder);
         if (ProbePath(source) == PathMissing) continue;
-        if (!engine.Copy(source, strTarget)) return kResultCannotCreateFolder;
+        if (!engine.Copy(source, strTarget)) {
+            SetEngineFailure(failure, L"copy the package", engine);
+            return kResultCannotCreateFolder;
+        }
     }
+    copied.nFiles = engine.CopiedFiles();
+    copied.nBytes = engine.CopiedBytes();
     return kResultOk;
 }

@@ -2,10 +2,18 @@
 
 #include <string>
 
+#include "package/StepFailure.h"
+
+struct CopiedAmount {
+    unsigned long long nFiles = 0;
+    unsigned long long nBytes = 0;
+};
+
 // Copies the package's "Windows" and "Others" folders from the program's own folder into
 // target, creating the target folder chain first. Returns 0, 9, or 8 when the target cannot
-// be created or anything of an existing package folder cannot be copied into it.
-int CopyPackage(const std::wstring& target);
+// be created or anything of an existing package folder cannot be copied into it; failure then
+// says where.
+int CopyPackage(const std::wstring& target, CopiedAmount& copied, StepFailure& failure);
 
 // The source folder of one top-level package folder: the package root (drive part, then
 // folder part, which ends with a backslash) followed by the folder name, single separators.

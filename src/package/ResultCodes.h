@@ -15,6 +15,7 @@ enum ResultCode : int {
     kResultInstallerNotStarted = 12,
     kResultAnotherRunActive = 13,   // another staged run holds the machine-wide lock
     kResultRunLockRefused = 14,     // the lock cannot be made or opened, or someone else made it
+    kResultNotAdministrator = 15,   // the user is no member of the Administrators group
 };
 
 // The failure exit code callers see, whatever step failed,

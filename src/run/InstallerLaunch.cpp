@@ -18,17 +18,19 @@ bool BuildInstallerCommandLine(const std::wstring& stagingFolder, bool bSilent, 
     return true;
 }
 
-bool LaunchAndWait(wchar_t* commandLine) {
+unsigned long LaunchAndWait(wchar_t* commandLine, unsigned long& dwExitCode) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
+        return GetLastError();
     // Declared in this order so the process handle is closed before the thread handle.
     KernelHandle thread(info.hThread);
     KernelHandle process(info.hProcess);
     WaitForSingleObject(process.Get(), INFINITE);
-    return true;
+    DWORD dwCode = 0;
+    dwExitCode = GetExitCodeProcess(process.Get(), &dwCode) ? dwCode : 0;
+    return ERROR_SUCCESS;
 }

@@ -10,6 +10,7 @@ bool BuildInstallerCommandLine(const std::wstring& stagingFolder, bool bSilent, 
                                std::size_t cchBuffer);
 
 // Starts the command line hidden, in the caller's current folder, and waits for it without a
-// time-out. Returns false when the process cannot be started. The installer's exit code is not
-// read: its outcome is in its own install log, and any value, -1 included, is a valid one.
-bool LaunchAndWait(wchar_t* commandLine);
+// time-out. Returns ERROR_SUCCESS with the installer's exit code, or the Win32 error when the
+// process cannot be started. The exit code is only recorded, never judged: the installer's
+// outcome is in its own install log, and any value, -1 included, is a valid one.
+unsigned long LaunchAndWait(wchar_t* commandLine, unsigned long& dwExitCode);

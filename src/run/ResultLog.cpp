@@ -8,6 +8,7 @@
 
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
+#include "fileops/HeldFolder.h"
 #include "fileops/ModulePath.h"
 #include "fileops/NtRelativeOpen.h"
 #include "fileops/PathKind.h"
@@ -18,6 +19,9 @@ namespace {
 
 using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
+// ERROR_DIRECTORY_NOT_SUPPORTED, which older SDK headers lack.
+constexpr DWORD kErrorDirectoryNotSupported = 336;
+
 // The platform's own form of a path: "." and ".." resolved, trailing dots and spaces dropped, a
 // bare name placed in the current folder (so that it outlives the staging folder).
 std::wstring PlatformFullPath(const std::wstring& path) {
@@ -27,25 +31,6 @@ std::wstring PlatformFullPath(const std::wstring& path) {
     DWORD got = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
     if (got == 0 || got >= buffer.size()) return std::wstring();
     return std::wstring(buffer.data(), got);
-}
-
-// The log's folder, held without delete sharing so that nobody can swap it for a link while
-// the log is replaced in it. A folder that is a link already is refused: the log would land
-// wherever the link's maker chose. Some platforms open a link's target in spite of the flag;
-// the path's own attributes still show the link there.
-FileHandle OpenLogFolder(const std::wstring& folder) {
-    const DWORD dwSeen = GetFileAttributesW(folder.c_str());
-    if (dwSeen == INVALID_FILE_ATTRIBUTES || (dwSeen & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !(dwSeen & FILE_ATTRIBUTE_DIRECTORY))
-        return FileHandle();
-    FileHandle opened(CreateFileW(folder.c_str(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    FILE_ATTRIBUTE_TAG_INFO tag = {};
-    if (!opened || !GetFileInformationByHandleEx(opened.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
-        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return FileHandle();
-    return opened;
 }
 
 // Appends the driver's install log to the new log. Its result is not needed: a log without
@@ -78,14 +63,22 @@ bool IsRunningUnderWow64() {
 #endif
 }
 
-int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine& engine, bool bUsbPackage) {
+int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine& engine, bool bUsbPackage,
+                     StepFailure& failure) {
     hLog.Reset();
     const std::wstring driverLog = DriverInstallLogFolder(bUsbPackage, IsRunningUnderWow64()) + kDriverInstallLogFile;
 
     std::wstring logPath = options.szLogFile;
     int nResult = ResolveModuleRelative(logPath);
-    if (nResult != kResultOk) return nResult;
-    if (logPath.empty()) return kResultNoLogPath;
+    if (nResult != kResultOk) {
+        failure.SetFinding(L"place the result log beside the program", logPath,
+                           L"the program's own path cannot be read or is too long");
+        return nResult;
+    }
+    if (logPath.empty()) {
+        failure.SetFinding(L"name the result log", logPath, L"LOGFILE names no file");
+        return kResultNoLogPath;
+    }
 
     std::wstring fullPath;
     std::size_t k = logPath.rfind(L'\\');
@@ -94,27 +87,53 @@ int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine&
     } else {
         // The folders are made for a copy, so the split below always matches the path it came from.
         std::wstring chain = logPath;
-        if (!CreateFolderChain(chain, true)) return kResultCannotCreateFolder;
+        if (!CreateFolderChain(chain, true)) {
+            failure.Set(L"create the result log's folder", logPath, GetLastError());
+            return kResultCannotCreateFolder;
+        }
         fullPath = PlatformFullPath(logPath.substr(0, k) + L"\\" + logPath.substr(k + 1));
     }
-    if (fullPath.empty()) return kResultCannotCreateLog;
+    if (fullPath.empty()) {
+        failure.Set(L"read the result log's full path", logPath, GetLastError());
+        return kResultCannotCreateLog;
+    }
 
     // A log path that names a folder must never hand that folder tree to the delete.
-    if (ProbePath(fullPath) == PathIsFolder) return kResultCannotCreateLog;
+    if (ProbePath(fullPath) == PathIsFolder) {
+        failure.Set(L"create the result log", fullPath, kErrorDirectoryNotSupported);
+        return kResultCannotCreateLog;
+    }
     const std::size_t nameStart = fullPath.rfind(L'\\') + 1;
     std::wstring folder = fullPath.substr(0, nameStart);
     // A drive's root keeps its backslash; any other folder is opened by its plain name.
     if (folder.size() > 1 && folder[folder.size() - 2] != L':') folder.pop_back();
     const std::wstring name = fullPath.substr(nameStart);
-    const FileHandle logFolder = OpenLogFolder(folder);
-    if (!logFolder || name.empty()) return kResultCannotCreateLog;
+    // Held without delete sharing, so that nobody can swap it for a link while the log is
+    // replaced in it; a folder that is a link already is refused: the log would land wherever
+    // the link's maker chose.
+    const FileHandle logFolder = HoldFolderForEntries(folder);
+    if (!logFolder) {
+        failure.Set(L"open the result log's folder", folder, GetLastError());
+        return kResultCannotCreateLog;
+    }
+    if (name.empty()) {
+        failure.Set(L"create the result log", fullPath, ERROR_INVALID_NAME);
+        return kResultCannotCreateLog;
+    }
 
     // Everything below happens inside the held folder and on the one handle of the new file:
     // whatever stands at the name goes first (a link as itself), and the file is made anew.
-    engine.DeleteIn(logFolder.Get(), name, fullPath);
+    const bool bOldLogGone = engine.DeleteIn(logFolder.Get(), name, fullPath);
     FileHandle created;
-    if (CreateNewRelative(logFolder.Get(), name, FILE_APPEND_DATA, FILE_SHARE_WRITE, created) != ERROR_SUCCESS)
+    const DWORD dwCreateError = CreateNewRelative(logFolder.Get(), name, FILE_APPEND_DATA, FILE_SHARE_WRITE, created);
+    if (dwCreateError != ERROR_SUCCESS) {
+        // What stands at the name and could not be removed is the cause, not the collision.
+        if (!bOldLogGone)
+            SetEngineFailure(failure, L"remove the old result log", engine);
+        else
+            failure.Set(L"create the result log", fullPath, dwCreateError);
         return kResultCannotCreateLog;
+    }
     AppendDriverLog(created.Get(), driverLog);
     hLog = std::move(created);
     return kResultOk;
@@ -125,6 +144,9 @@ bool AppendLogRecord(FileHandle hLog, int nRetCode) {
     int cch = std::snprintf(szRecord, sizeof szRecord, "==QVP log file==\r\nnRetCode=%d\r\n", nRetCode);
     if (!hLog || cch <= 0) return false;
     DWORD dwWritten = 0;
-    BOOL bWritten = WriteFile(hLog.Get(), szRecord, static_cast<DWORD>(cch), &dwWritten, nullptr);
-    return bWritten && dwWritten == static_cast<DWORD>(cch);
+    if (!WriteFile(hLog.Get(), szRecord, static_cast<DWORD>(cch), &dwWritten, nullptr)) return false;
+    if (dwWritten == static_cast<DWORD>(cch)) return true;
+    // A short write to a disk file is what a full disk gives.
+    SetLastError(ERROR_DISK_FULL);
+    return false;
 }

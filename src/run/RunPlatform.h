@@ -1,5 +1,6 @@
 #pragma once
 
+#include "run/RunEvent.h"
 #include "run/RunLock.h"
 #include "run/TempPathLookup.h"
 
@@ -8,14 +9,17 @@ struct RunPlatform {
     bool (*pfnIsAdminMember)();
     // MessageBoxW without an owner window.
     int (*pfnMessageBox)(const wchar_t* text, const wchar_t* caption, unsigned style);
-    // Starts the command line (a writable buffer of 260) and waits; false when it cannot start.
-    bool (*pfnLaunchAndWait)(wchar_t* commandLine);
+    // Starts the command line (a writable buffer of 260) and waits: ERROR_SUCCESS with the
+    // installer's exit code, or the Win32 error when it cannot start.
+    unsigned long (*pfnLaunchAndWait)(wchar_t* commandLine, unsigned long& dwExitCode);
     // The machine-wide lock of staged runs, taken when free (TakeRunLock).
     RunLock (*pfnTakeRunLock)();
     // GetTempPath2W, or null where kernel32 lacks it (FindTempPath2).
     TempPathFunction (*pfnFindTempPath2)();
     // Made first: the platform follows no junction that a non-administrator made.
     bool (*pfnEnforceRedirectionTrust)();
+    // The run's one Application event.
+    void (*pfnReportEvent)(const RunEvent& event);
 };
 
 // The real calls, as the shipped program makes them.

@@ -1,5 +1,7 @@
 #include "run/RunUpdate.h"
 
+#include <windows.h>
+
 #include <cstdio>
 #include <cwchar>
 #include <memory>
@@ -7,6 +9,7 @@
 #include <string>
 
 #include "fileops/FileOpEngine.h"
+#include "fileops/SystemErrorText.h"
 #include "invocation/CommandLine.h"
 #include "invocation/PackageProfile.h"
 #include "invocation/UsagePage.h"
@@ -14,10 +17,14 @@
 #include "package/DriverExtraction.h"
 #include "package/InstallControl.h"
 #include "package/PackageCopy.h"
+#include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
+#include "package/StepFailure.h"
 #include "run/InstallerLaunch.h"
 #include "run/ResultLog.h"
+#include "run/RunEvent.h"
 #include "run/RunLock.h"
+#include "run/RunTrace.h"
 #include "run/StagingFolder.h"
 
 namespace {
@@ -26,98 +33,207 @@ const wchar_t kAnotherRunCaption[] = L"QVP tool";
 const wchar_t kAnotherRunText[] =
     L"Another installation or driver extraction of this package is running. Start this one again when it has ended.";
 
+// What a run leaves for whoever must find out later what it did: the trace of its steps, and
+// where it failed.
+struct RunRecord {
+    RunTrace trace;
+    StepFailure failure;
+    int nMode = ModeInvalid;
+    bool bCommandLineRead = false;
+};
+
+TraceClock Now() {
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    return TraceClock{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+std::wstring CopiedText(const CopiedAmount& copied) {
+    return std::to_wstring(copied.nFiles) + L" files, " + std::to_wstring(copied.nBytes) + L" bytes";
+}
+
 // One staged run at a time: two runs would share one staging folder and delete each other's
 // files. The one place where a run is refused because another run is at work; an interactive
 // caller is told so first. Anything but a lock this run holds ends the run before it touches
 // anything.
-int TakeRunLockOrRefuse(RunLock& lock, bool bUnattended, const RunPlatform& platform) {
+int TakeRunLockOrRefuse(RunLock& lock, bool bUnattended, const RunPlatform& platform, StepFailure& failure) {
     lock = platform.pfnTakeRunLock();
     switch (lock.State()) {
     case RunLockState::Taken:
         return kResultOk;
     case RunLockState::HeldByAnotherRun:
+        failure.Set(L"take the machine-wide run lock", L"", ERROR_INSTALL_ALREADY_RUNNING);
         if (!bUnattended) platform.pfnMessageBox(kAnotherRunText, kAnotherRunCaption, MB_OK | MB_ICONWARNING);
         return kResultAnotherRunActive;
+    case RunLockState::ForeignOwner:
+        failure.SetFinding(L"take the machine-wide run lock", L"",
+                           L"an object of the lock's name that neither SYSTEM nor Administrators own");
+        return kResultRunLockRefused;
     default:
+        failure.SetFinding(L"take the machine-wide run lock", L"", L"the lock object can be neither made nor opened");
         return kResultRunLockRefused;
     }
+}
+
+// Makes the chosen files of the staged package active; a choice that a package lacks leaves it
+// as it is, so these steps do not fail the run.
+void PrepareStagedPackage(const std::wstring& stagingFolder, const RunOptions& options, bool bUsbPackage,
+                          CFileOpEngine& engine, RunTrace& trace) {
+    if (bUsbPackage) {
+        SelectAuxMacInf(stagingFolder, options.bEnableAuxMac, engine);
+        // ENAUXMAC on makes the base-name INF of each pair the active one, off the "m" one.
+        trace.Write(std::wstring(L"INF pair chosen: ENAUXMAC=") + (options.bEnableAuxMac ? L"TRUE" : L"FALSE") +
+                    L", the " + (options.bEnableAuxMac ? L"base-name" : L"\"m\"") +
+                    L" INF active in each INF-pair folder under " + stagingFolder + L"\\" + kWindowsFolder);
+    }
+    SelectInstallControl(stagingFolder, bUsbPackage, options.bForce, engine);
+    const InstallControlFiles& files = InstallControlFor(bUsbPackage);
+    trace.Write(L"install-control variant chosen: " +
+                InstallControlPath(stagingFolder, bUsbPackage,
+                                   options.bForce ? files.pszForcedVariant : files.pszUnforcedVariant) +
+                L" as " + InstallControlPath(stagingFolder, bUsbPackage, files.pszControlFile));
 }
 
 // Stages the package, then extracts the drivers or runs the installer, then writes the
 // result log. The staging folder is removed only when everything succeeded. The run lock is held
 // from before the staging folder is touched to the end.
-int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const RunPlatform& platform) {
+int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const RunPlatform& platform,
+              RunRecord& run) {
+    RunTrace& trace = run.trace;
+    StepFailure& failure = run.failure;
     RunLock lock;
-    int nRetCode = TakeRunLockOrRefuse(lock, bUnattended, platform);
+    int nRetCode = TakeRunLockOrRefuse(lock, bUnattended, platform, failure);
     if (nRetCode != kResultOk) return nRetCode;
     std::wstring stagingFolder;
-    if (!GetStagingFolderPath(stagingFolder, platform.pfnFindTempPath2())) return kResultCannotCreateFolder;
+    if (!GetStagingFolderPath(stagingFolder, platform.pfnFindTempPath2(), failure)) return kResultCannotCreateFolder;
     const bool bInstall = options.nMode != ModeExtractDrivers;
     wchar_t szCommandLine[kMaxPathChars] = {};
     if (bInstall && !BuildInstallerCommandLine(stagingFolder, options.nMode == ModeSilentInstall, szCommandLine,
-                                               kMaxPathChars))
+                                               kMaxPathChars)) {
+        failure.Set(L"build the installer's command line", stagingFolder, ERROR_FILENAME_EXCED_RANGE);
         return kResultCannotCreateFolder;
+    }
     std::wmemcpy(options.szTargetPath, stagingFolder.c_str(), stagingFolder.size() + 1);
 
     CFileOpEngine engine(bUnattended);
+    bool bLeftoverRemoved = false;
     // Held until the folder is removed: nobody can move it and put another in its place.
-    FileHandle heldStagingFolder = CreateFreshStagingFolder(stagingFolder, engine);
+    FileHandle heldStagingFolder = CreateFreshStagingFolder(stagingFolder, engine, bLeftoverRemoved, failure);
+    if (bLeftoverRemoved) trace.Write(L"leftover removed: " + stagingFolder);
     if (!heldStagingFolder) return kResultCannotCreateFolder;
-    nRetCode = CopyPackage(stagingFolder);
+    trace.Write(L"staging folder created: " + stagingFolder);
+    CopiedAmount copied;
+    nRetCode = CopyPackage(stagingFolder, copied, failure);
     if (nRetCode != kResultOk) return nRetCode;
+    trace.Write(L"package copied: " + CopiedText(copied) + L" into " + stagingFolder);
 
     if (bInstall) {
-        if (bUsbPackage) SelectAuxMacInf(stagingFolder, options.bEnableAuxMac, engine);
-        SelectInstallControl(stagingFolder, bUsbPackage, options.bForce, engine);
-        // Its exit code is ignored, but an installer that never ran installed nothing.
-        if (!platform.pfnLaunchAndWait(szCommandLine)) return kResultInstallerNotStarted;
+        PrepareStagedPackage(stagingFolder, options, bUsbPackage, engine, trace);
+        trace.Write(std::wstring(L"installer started: ") + szCommandLine);
+        unsigned long dwInstallerExitCode = 0;
+        // Its exit code is recorded, never judged; but an installer that never ran installed nothing.
+        const unsigned long dwLaunchError = platform.pfnLaunchAndWait(szCommandLine, dwInstallerExitCode);
+        if (dwLaunchError != ERROR_SUCCESS) {
+            failure.Set(L"start the installer", stagingFolder + L"\\" + kWindowsFolder + kInstallerFile, dwLaunchError);
+            return kResultInstallerNotStarted;
+        }
+        trace.Write(L"installer ended: exit code " + std::to_wstring(dwInstallerExitCode) + L" (recorded only)");
     } else {
-        nRetCode = ExtractDrivers(stagingFolder, options.szDriverPath, bUsbPackage, engine);
+        nRetCode = ExtractDrivers(stagingFolder, options.szDriverPath, bUsbPackage, engine, failure);
         if (nRetCode != kResultOk) return nRetCode;
+        trace.Write(std::wstring(L"drivers extracted: into ") + options.szDriverPath);
     }
 
     FileHandle hLog;
-    nRetCode = PrepareResultLog(hLog, options, engine, bUsbPackage);
+    nRetCode = PrepareResultLog(hLog, options, engine, bUsbPackage, failure);
     if (nRetCode != kResultOk) return nRetCode;
     // A record that did not reach the log would leave the caller without the sign of success.
-    if (!AppendLogRecord(std::move(hLog), nRetCode)) return kResultCannotCreateLog;
+    if (!AppendLogRecord(std::move(hLog), nRetCode)) {
+        failure.Set(L"write the result log's record", options.szLogFile, GetLastError());
+        return kResultCannotCreateLog;
+    }
+    trace.Write(std::wstring(L"result log written: ") + options.szLogFile);
     // The delete opens the folder for removal itself, which the hold (no delete sharing) would
     // refuse; it opens it relative to its parent and never follows a link.
     heldStagingFolder.Reset();
-    engine.Delete(stagingFolder);
+    // A staging folder that stays is no failure of the run: the next run removes it first.
+    if (engine.Delete(stagingFolder)) {
+        trace.Write(L"staging folder removed: " + stagingFolder);
+    } else {
+        StepFailure kept;
+        SetEngineFailure(kept, L"staging folder not removed", engine);
+        trace.Write(DescribeStepFailure(kept, SystemErrorText(kept.dwError)));
+    }
     return kResultOk;
+}
+
+// The run's last trace lines and its event; the exit code the caller sees.
+int EndRun(RunRecord& run, int nRetCode, const RunPlatform& platform) {
+    const int nExitCode = ExitCodeFor(nRetCode);
+    std::wstring failureText;
+    if (nRetCode != kResultOk && run.failure.IsSet()) {
+        failureText = DescribeStepFailure(run.failure, SystemErrorText(run.failure.dwError));
+        run.trace.Write(L"failed: " + failureText);
+    }
+    run.trace.Write(FormatRunEnd(nRetCode, nExitCode));
+    platform.pfnReportEvent(ComposeRunEvent(run.nMode, run.bCommandLineRead, nRetCode, nExitCode, failureText));
+    return nExitCode;
+}
+
+std::wstring TemporaryFolderForTrace(const RunPlatform& platform) {
+    std::wstring temp;
+    ReadTemporaryFolder(platform.pfnFindTempPath2(), temp);
+    return temp;
+}
+
+const wchar_t* CommandLineFinding(int nRetCode) {
+    return nRetCode == kResultModeConflict ? L"a second mode switch after the mode was chosen"
+                                           : L"a switch without its value, or a malformed keyword";
 }
 
 }  // namespace
 
 int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
-    int nRetCode = kResultOk;
+    const TraceClock started = Now();
+    RunRecord run;
     // Before any path is looked up. Where the platform lacks the guard the run goes on as before.
     platform.pfnEnforceRedirectionTrust();
-    if (!platform.pfnIsAdminMember()) return kExitFailure;
+    if (!platform.pfnIsAdminMember()) {
+        run.trace.Start(started, GetCommandLineW(), TemporaryFolderForTrace(platform));
+        run.failure.SetFinding(L"check the user", L"", L"not a member of the Administrators group");
+        return EndRun(run, kResultNotAdministrator, platform);
+    }
     // There is no application framework to start, so its start-up cannot fail.
 
     std::unique_ptr<RunOptions> pOptions(new (std::nothrow) RunOptions());
     if (!pOptions) {
         std::wprintf(L"\n Run Out Of Resources\n");
         std::fflush(stdout);
-        nRetCode = kResultOutOfResources;
-    } else {
-        const bool bUsbPackage = ReadPackageProfile();
-        nRetCode = ParseCommandLine(*pOptions, argc, argv);
-        if (nRetCode == kResultOk) {
-            switch (pOptions->nMode) {
-            case ModeUsage:
-                ShowUsage(platform.pfnMessageBox);
-                break;
-            case ModeExtractAll:
-                nRetCode = CopyPackage(pOptions->szTargetPath);
-                break;
-            default:
-                nRetCode = RunStaged(*pOptions, bUsbPackage, NamesUnattendedRun(argc, argv), platform);
-                break;
-            }
-        }
+        run.trace.Start(started, GetCommandLineW(), TemporaryFolderForTrace(platform));
+        run.failure.Set(L"allocate the run's options", L"", ERROR_NOT_ENOUGH_MEMORY);
+        return EndRun(run, kResultOutOfResources, platform);
     }
-    return ExitCodeFor(nRetCode);
+    const bool bUsbPackage = ReadPackageProfile();
+    int nRetCode = ParseCommandLine(*pOptions, argc, argv);
+    // The usage page is no run: it leaves neither trace nor event.
+    if (nRetCode == kResultOk && pOptions->nMode == ModeUsage) {
+        ShowUsage(platform.pfnMessageBox);
+        return ExitCodeFor(kResultOk);
+    }
+    run.trace.Start(started, GetCommandLineW(), TemporaryFolderForTrace(platform));
+    if (nRetCode != kResultOk) {
+        run.failure.SetFinding(L"read the command line", L"", CommandLineFinding(nRetCode));
+        return EndRun(run, nRetCode, platform);
+    }
+    run.bCommandLineRead = true;
+    run.nMode = pOptions->nMode;
+    if (pOptions->nMode == ModeExtractAll) {
+        CopiedAmount copied;
+        nRetCode = CopyPackage(pOptions->szTargetPath, copied, run.failure);
+        if (nRetCode == kResultOk)
+            run.trace.Write(L"package copied: " + CopiedText(copied) + L" into " + pOptions->szTargetPath);
+    } else {
+        nRetCode = RunStaged(*pOptions, bUsbPackage, NamesUnattendedRun(argc, argv), platform, run);
+    }
+    return EndRun(run, nRetCode, platform);
 }

@@ -18,21 +18,52 @@ std::wstring JoinStagingFolderPath(const std::wstring& tempFolder) {
     return path;
 }
 
-bool GetStagingFolderPath(std::wstring& stagingFolder, TempPathFunction pfnTempPath2) {
+unsigned long ReadTemporaryFolder(TempPathFunction pfnTempPath2, std::wstring& folder) {
     const TempPathFunction pfnTempPath = pfnTempPath2 != nullptr ? pfnTempPath2 : &GetTempPathW;
     wchar_t szTemp[kMaxPathChars] = {};
-    DWORD cch = pfnTempPath(kMaxPathChars, szTemp);
-    if (cch == 0 || cch >= kMaxPathChars) return false;
-    stagingFolder = JoinStagingFolderPath(std::wstring(szTemp, cch));
-    return !stagingFolder.empty();
+    const DWORD cch = pfnTempPath(kMaxPathChars, szTemp);
+    if (cch == 0) {
+        const DWORD dwError = GetLastError();
+        return dwError != ERROR_SUCCESS ? dwError : ERROR_PATH_NOT_FOUND;
+    }
+    if (cch >= kMaxPathChars) return ERROR_FILENAME_EXCED_RANGE;
+    folder.assign(szTemp, cch);
+    return ERROR_SUCCESS;
 }
 
-FileHandle CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine) {
-    // The result is not needed: whatever the delete left makes the creation below fail.
-    engine.Delete(stagingFolder);
+bool GetStagingFolderPath(std::wstring& stagingFolder, TempPathFunction pfnTempPath2, StepFailure& failure) {
+    std::wstring temp;
+    const DWORD dwError = ReadTemporaryFolder(pfnTempPath2, temp);
+    if (dwError != ERROR_SUCCESS) {
+        failure.Set(L"read the temporary folder", temp, dwError);
+        return false;
+    }
+    stagingFolder = JoinStagingFolderPath(temp);
+    if (stagingFolder.empty()) {
+        failure.Set(L"name the staging folder", temp, temp.empty() ? ERROR_PATH_NOT_FOUND : ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
+}
+
+FileHandle CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine, bool& bLeftoverRemoved,
+                                    StepFailure& failure) {
+    bLeftoverRemoved = false;
+    const bool bLeftover = GetFileAttributesW(stagingFolder.c_str()) != INVALID_FILE_ATTRIBUTES;
+    // Whatever the delete left makes the creation below fail; the delete's failure says why.
+    const bool bRemoved = engine.Delete(stagingFolder);
     // The temporary folder itself is the user's and is made with the usual rights when missing.
     std::wstring chain = stagingFolder;
     CreateFolderChain(chain, true);
-    if (!CreateAdministratorsOnlyFolder(stagingFolder)) return FileHandle();
-    return HoldFolder(stagingFolder);
+    if (!CreateAdministratorsOnlyFolder(stagingFolder)) {
+        if (bLeftover && !bRemoved)
+            SetEngineFailure(failure, L"remove the leftover staging folder", engine);
+        else
+            failure.Set(L"create the staging folder", stagingFolder, GetLastError());
+        return FileHandle();
+    }
+    bLeftoverRemoved = bLeftover;
+    FileHandle held = HoldFolder(stagingFolder);
+    if (!held) failure.Set(L"hold the staging folder", stagingFolder, GetLastError());
+    return held;
 }

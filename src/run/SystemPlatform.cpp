@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "run/AdminCheck.h"
+#include "run/EventLogSource.h"
 #include "run/InstallerLaunch.h"
 #include "run/RedirectionGuard.h"
 #include "run/RunLock.h"
@@ -15,6 +16,7 @@ int ShowSystemMessageBox(const wchar_t* text, const wchar_t* caption, unsigned s
 
 const RunPlatform& SystemPlatform() {
     static const RunPlatform platform = {&IsAdminMember,  &ShowSystemMessageBox, &LaunchAndWait,
-                                         &TakeRunLock,    &FindTempPath2,        &EnforceRedirectionTrust};
+                                         &TakeRunLock,    &FindTempPath2,        &EnforceRedirectionTrust,
+                                         &ReportRunEvent};
     return platform;
 }

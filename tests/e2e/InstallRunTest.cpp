@@ -86,6 +86,9 @@ TEST_F(InstallRun, SetupThatCannotBeStartedFailsTheRun) {
     EXPECT_FALSE(InstallerRan());
     EXPECT_FALSE(PathExists(log)) << "no success record for an installer that never ran";
     EXPECT_TRUE(IsFolder(Staging() + L"\\Windows")) << "a failed run leaves the staging folder";
+    ExpectTraceEndsWith({"installer started: ", "failed: start the installer, path \"" + ConsoleBytes(Staging()) +
+                                                    "\\Windows\\Setup.exe\", Win32 error ",
+                         "run ended: result InstallerNotStarted (12), exit code 1603"});
 }
 
 TEST_F(InstallRun, WithoutLogFileTheRunFailsAndKeepsTheStagingFolder) {
@@ -94,6 +97,8 @@ TEST_F(InstallRun, WithoutLogFileTheRunFailsAndKeepsTheStagingFolder) {
     EXPECT_EQ(Run(L"/s").dwExitCode, 1603u);
     EXPECT_TRUE(InstallerRan()) << "the installer runs before the result log is prepared";
     EXPECT_TRUE(IsFolder(Staging() + L"\\Windows"));
+    ExpectTraceEndsWith({"installer started: ", "installer ended: exit code 0", "failed: name the result log: LOGFILE names no file",
+                         "run ended: result NoLogPath (10), exit code 1603"});
 }
 
 TEST_F(InstallRun, LeftoverStagingFolderIsReplaced) {

@@ -51,6 +51,9 @@ TEST_P(SecondRun, EndsAtOnceAndLeavesTheFirstRunsPackageWhole) {
     EXPECT_EQ(answerer.Texts(), texts);
     EXPECT_EQ(answerer.UnexpectedCount(), 0u) << answerer.DescribeUnexpected();
     EXPECT_FALSE(PathExists(log)) << "a refused run writes no result log";
+    if (c.dwExitCode == 1618)
+        ExpectTraceEndsWithFailure("take the machine-wide run lock", L"", ERROR_INSTALL_ALREADY_RUNNING,
+                                   "run ended: result AnotherRunActive (13), exit code 1618");
     if (c.dwExitCode != 0) {
         EXPECT_FALSE(PathExists(out)) << "a refused run extracts nothing";
     }

@@ -100,6 +100,8 @@ TEST_F(OtherModes, ExtractAllOntoAnExistingFileFailsAndLeavesTheFile) {
     // Nothing can be copied into a file: the caller must not take it for the package.
     EXPECT_EQ(Run(L"/extract_all \"" + out + L"\"").dwExitCode, 1603u);
     EXPECT_EQ(ReadBytes(out), "a file, not a folder");
+    ExpectTraceEndsWithFailure("copy the package", out, ERROR_DIRECTORY,
+                               "run ended: result CannotCreateFolder (8), exit code 1603");
 }
 
 TEST_F(OtherModes, UsagePageGoesToStandardOutputThenToABox) {
@@ -128,6 +130,7 @@ TEST_P(RejectedCommandLine, EndsWith1603AndTouchesNothing) {
     EXPECT_EQ(outcome.stdoutBytes, "");
     EXPECT_EQ(TreeDigest(m_folder.Path()), before);
     EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
+    ExpectTraceEndsWith({"failed: read the command line: ", ", exit code 1603"});
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -45,6 +45,7 @@ struct LogCase : NamedCase {
     Room room;  // with pages free, the driver log is made to fill them
     const wchar_t* pszLog;  // below the drive's root
     LogLeft left;
+    const char* pszStep;  // the failed step the trace names
 };
 
 class LogOnFullDrive : public FullDriveRun, public ::testing::WithParamInterface<LogCase> {};
@@ -93,15 +94,24 @@ TEST_P(LogOnFullDrive, RunFailsWithoutARecordAndKeepsTheStagingFolder) {
     EXPECT_TRUE(IsFolder(Staging() + L"\\Windows")) << "a failed run leaves the staging folder";
     EXPECT_EQ(TreeDigest(Root()), before);
     EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
+    if (c.pszStep != nullptr) {
+        ExpectTraceEndsWithFailure(c.pszStep, log, ERROR_DISK_FULL, "run ended: result CannotCreateLog (11), exit code 1603");
+    } else {
+        ExpectTraceEndsWith({"failed: ", "run ended: result CannotCreateLog (11), exit code 1603"});
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     FullDrive, LogOnFullDrive,
     ::testing::Values(
-        LogCase{"NoRoomForTheFile", kNoRoomAtAll, L"\\RUN.LOG", LogLeft::Nothing},
+        // Wine shows the root of a drive letter linked into the prefix as a link, which the log's
+        // folder may not be: the run fails there before the drive's lack of room shows.
+        LogCase{"NoRoomForTheFile", kNoRoomAtAll, L"\\RUN.LOG", LogLeft::Nothing, nullptr},
         // Its folder and the empty file are made; neither the driver log nor the record fits.
-        LogCase{"NoRoomForItsContent", kNoRoomForData, L"\\Logs\\run.log", LogLeft::NoRecord},
-        LogCase{"NoRoomForTheWholeRecord", kOnePageLeft, L"\\Logs\\run.log", LogLeft::DriverLogNoRecord}),
+        LogCase{"NoRoomForItsContent", kNoRoomForData, L"\\Logs\\run.log", LogLeft::NoRecord,
+                "write the result log's record"},
+        LogCase{"NoRoomForTheWholeRecord", kOnePageLeft, L"\\Logs\\run.log", LogLeft::DriverLogNoRecord,
+                "write the result log's record"}),
     CaseName());
 
 struct ExtractionCase : NamedCase {
@@ -125,6 +135,14 @@ TEST_P(ExtractionOnFullDrive, RunFailsBeforeTheResultLog) {
 
     EXPECT_EQ(outcome.dwExitCode, 1603u);
     EXPECT_EQ(IsFolder(drive.Root() + L"\\Drivers\\production"), c.bFolderMade);
+    if (c.bFolderMade) {
+        ExpectTraceEndsWith({"failed: copy the drivers, path \"" + ConsoleBytes(Staging()) + "\\Windows\\",
+                             "run ended: result CannotCreateFolder (8), exit code 1603"});
+        EXPECT_NE(TraceFailureLine().find(", Win32 error 112: "), std::string::npos) << TraceFailureLine();
+    } else {
+        ExpectTraceEndsWithFailure("create the driver folder", drive.Root() + L"\\Drivers\\production", ERROR_DISK_FULL,
+                                   "run ended: result CannotCreateFolder (8), exit code 1603");
+    }
     EXPECT_FALSE(PathExists(log)) << "the run ends before the result log is made";
     EXPECT_FALSE(InstallerRan());
     EXPECT_TRUE(IsFolder(Staging() + L"\\Windows")) << "a failed run leaves the staging folder";
@@ -157,6 +175,10 @@ TEST_F(FullDriveRun, StagingOnAFullDriveEndsBeforeTheInstaller) {
     EXPECT_FALSE(InstallerRan());
     EXPECT_FALSE(PathExists(log));
     EXPECT_EQ(TreeDigest(Root()), before);
+    ExpectTraceEndsWith({"staging folder created: " + ConsoleBytes(temp) + "\\KVNIC_INST_TEMP",
+                         "failed: copy the package, path \"" + ConsoleBytes(Root()) + "\\",
+                         "run ended: result CannotCreateFolder (8), exit code 1603"});
+    EXPECT_NE(TraceFailureLine().find(", Win32 error 112: "), std::string::npos) << TraceFailureLine();
 }
 
 }  // namespace

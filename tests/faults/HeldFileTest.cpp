@@ -35,6 +35,8 @@ TEST_F(HeldPackageFile, StagingStopsThereAndTheInstallerNeverStarts) {
     EXPECT_EQ(outcome.dwExitCode, 1603u);
     EXPECT_FALSE(InstallerRan());
     EXPECT_FALSE(PathExists(log));
+    ExpectTraceEndsWithFailure("copy the package", Root() + kHeldDriverFile, ERROR_SHARING_VIOLATION,
+                               "run ended: result CannotCreateFolder (8), exit code 1603");
     // The failed run keeps what it staged up to the held file, and copies nothing after it.
     EXPECT_EQ(TreeDigest(Staging() + L"\\Windows\\WIN10"), TreeDigest(Root() + L"\\Windows\\WIN10"));
     EXPECT_FALSE(PathExists(Staging() + kHeldDriverFile));
@@ -80,6 +82,8 @@ TEST_P(HeldLeftover, RunEndsBeforeCopyingAndNothingInTheLeftoverRuns) {
     EXPECT_EQ(outcome.dwExitCode, 1603u);
     EXPECT_FALSE(InstallerRan());
     EXPECT_FALSE(PathExists(planted)) << "a program in the leftover was started";
+    ExpectTraceEndsWithFailure("remove the leftover staging folder", Staging() + c.pszHeld, ERROR_SHARING_VIOLATION,
+                               "run ended: result CannotCreateFolder (8), exit code 1603");
     EXPECT_FALSE(PathExists(log));
     // The delete ends at the held file: what came before it is gone, nothing is copied in.
     EXPECT_EQ(ListTree(Staging()), c.remaining);

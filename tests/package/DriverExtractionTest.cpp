@@ -59,7 +59,7 @@ TEST_P(ExtractDriversFamily, YieldsTheEightFoldersEachACopyOfItsDriverFolder) {
     StagePackage(spec);
     const std::wstring extraction = m_temp / L"out\\production";
 
-    ASSERT_EQ(ExtractDrivers(m_staging, extraction, bUsbPackage, m_engine), kResultOk);
+    ASSERT_EQ(ExtractDrivers(m_staging, extraction, bUsbPackage, m_engine, m_failure), kResultOk);
 
     // Exactly the final names: no intermediate "32" or "64" is left behind.
     EXPECT_EQ(TopFolders(extraction), ExpectedFinalFolders());
@@ -85,7 +85,7 @@ TEST_P(ExtractDriversFamily, PackageWithoutDriverFoldersLeavesAnEmptyFolder) {
     StagePackage(spec);
     const std::wstring extraction = m_temp / L"out\\production";
 
-    EXPECT_EQ(ExtractDrivers(m_staging, extraction, bUsbPackage, m_engine), kResultOk);
+    EXPECT_EQ(ExtractDrivers(m_staging, extraction, bUsbPackage, m_engine, m_failure), kResultOk);
 
     EXPECT_TRUE(IsFolder(extraction));
     EXPECT_TRUE(ListTree(extraction).empty());
@@ -101,7 +101,7 @@ TEST_F(StagedPackage, ExtractionRebuildsOnlyTheProductionFolder) {
     WriteBytes(given + L"\\production\\stale.txt", "stale");
     WriteBytes(given + L"\\production\\Windows7-x86\\old.sys", "old driver");
 
-    ASSERT_EQ(ExtractDrivers(m_staging, given + L"\\production", true, m_engine), kResultOk);
+    ASSERT_EQ(ExtractDrivers(m_staging, given + L"\\production", true, m_engine, m_failure), kResultOk);
 
     EXPECT_EQ(ReadBytes(given + L"\\keep.txt"), "kept");
     EXPECT_FALSE(PathExists(given + L"\\production\\stale.txt"));
@@ -115,7 +115,7 @@ TEST_F(StagedPackage, ExtractionPathNamingAFileReplacesTheFile) {
     const std::wstring extraction = m_temp / L"production";
     WriteBytes(extraction, "a file in the way");
 
-    ASSERT_EQ(ExtractDrivers(m_staging, extraction, true, m_engine), kResultOk);
+    ASSERT_EQ(ExtractDrivers(m_staging, extraction, true, m_engine, m_failure), kResultOk);
 
     EXPECT_EQ(TopFolders(extraction), ExpectedFinalFolders());
 }
@@ -124,10 +124,13 @@ TEST_F(StagedPackage, UncreatableExtractionFolderGives8) {
     StagePackage(PackageSpec{});
     WriteBytes(m_temp / L"blocker", "a file where a folder should be");
 
-    EXPECT_EQ(ExtractDrivers(m_staging, m_temp / L"blocker\\production", true, m_engine),
+    EXPECT_EQ(ExtractDrivers(m_staging, m_temp / L"blocker\\production", true, m_engine, m_failure),
               kResultCannotCreateFolder);
 
     EXPECT_EQ(ReadBytes(m_temp / L"blocker"), "a file where a folder should be");
+    EXPECT_EQ(m_failure.step, L"create the driver folder");
+    EXPECT_EQ(m_failure.path, m_temp / L"blocker\\production");
+    EXPECT_NE(m_failure.dwError, 0u);
 }
 
 // Extraction takes the INF files as the package names them: no AUX MAC choice is made here.
@@ -137,7 +140,7 @@ TEST_F(StagedPackage, ExtractionKeepsThePackagesInfNames) {
     StagePackage(spec);
     const std::wstring extraction = m_temp / L"production";
 
-    ASSERT_EQ(ExtractDrivers(m_staging, extraction, true, m_engine), kResultOk);
+    ASSERT_EQ(ExtractDrivers(m_staging, extraction, true, m_engine, m_failure), kResultOk);
 
     for (const wchar_t* pszFinal : {L"Windows8-x64", L"Windows8.1-x64"}) {
         const std::wstring folder = extraction + L"\\" + pszFinal;

@@ -48,7 +48,11 @@ TEST(CopyPackage, CreatesTheTargetChainEvenWhenThePackageFoldersAreMissing) {
     TempFolder temp;
     const std::wstring target = temp / L"a\\b\\target";
 
-    EXPECT_EQ(CopyPackage(target), kResultOk);
+    CopiedAmount copied;
+    StepFailure failure;
+    EXPECT_EQ(CopyPackage(target, copied, failure), kResultOk);
+    EXPECT_FALSE(failure.IsSet());
+    EXPECT_EQ(copied.nFiles, 0u);
 
     EXPECT_TRUE(IsFolder(target));
     EXPECT_TRUE(ListTree(target).empty());
@@ -58,7 +62,13 @@ TEST(CopyPackage, UncreatableTargetGives8) {
     TempFolder temp;
     WriteBytes(temp / L"blocker", "a file where a folder should be");
 
-    EXPECT_EQ(CopyPackage(temp / L"blocker\\target"), kResultCannotCreateFolder);
+    CopiedAmount copied;
+    StepFailure failure;
+    EXPECT_EQ(CopyPackage(temp / L"blocker\\target", copied, failure), kResultCannotCreateFolder);
 
     EXPECT_EQ(ReadBytes(temp / L"blocker"), "a file where a folder should be");
+    // What the trace says: the step, the folder and why it could not be made.
+    EXPECT_EQ(failure.step, L"create the folder to copy the package into");
+    EXPECT_EQ(failure.path, temp / L"blocker\\target");
+    EXPECT_NE(failure.dwError, 0u);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fileops/FileOpEngine.h"
+#include "package/StepFailure.h"
 #include "package_fixture/PackageFixture.h"
 #include "support/FileUtil.h"
 #include "support/TempFolder.h"
@@ -38,6 +39,7 @@ protected:
     const std::wstring m_root = m_temp / L"pkg";
     const std::wstring m_staging = m_temp / L"stage";
     CFileOpEngine m_engine{true};  // unattended: a read-only question must never wait for a user
+    StepFailure m_failure;
 
 private:
     std::string m_rootDigest;

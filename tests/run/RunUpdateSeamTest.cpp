@@ -1,5 +1,5 @@
 // RunUpdate in-process, with stand-ins for the privilege check, the message box, the installer
-// launch, the run lock and the lookup of GetTempPath2W.
+// launch, the run lock, the lookup of GetTempPath2W and the event report.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 
 #include "invocation/UsagePage.h"
 #include "package/ResultCodes.h"
+#include "run/RunEvent.h"
 #include "run/RunUpdate.h"
 #include "run/StagingFolder.h"
 #include "support/FileUtil.h"
@@ -27,6 +28,8 @@ struct Seen {
     std::wstring text, caption;
     unsigned style = 0xFFFF;
     std::wstring commandLine;
+    unsigned long dwLaunchError = ERROR_SUCCESS;  // what the stand-in launch answers
+    std::vector<RunEvent> events;
 };
 Seen g_seen;
 // What the stand-in lock turns out to be.
@@ -51,11 +54,13 @@ int RecordBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
     g_seen.style = style;
     return 1;  // OK
 }
-bool RecordLaunch(wchar_t* commandLine) {
+unsigned long RecordLaunch(wchar_t* commandLine, unsigned long& dwExitCode) {
     ++g_seen.nLaunches;
     g_seen.commandLine = commandLine;
-    return true;
+    dwExitCode = 3010;
+    return g_seen.dwLaunchError;
 }
+void RecordEvent(const RunEvent& event) { g_seen.events.push_back(event); }
 RunLock StandInLock() {
     ++g_seen.nLockRequests;
     return RunLock(g_lockState);
@@ -95,7 +100,8 @@ protected:
         g_seen = Seen();
         g_lockState = RunLockState::Taken;
         MakeFolders(m_folder / L"temp");
-        ASSERT_TRUE(GetStagingFolderPath(m_staging, nullptr));
+        StepFailure failure;
+        ASSERT_TRUE(GetStagingFolderPath(m_staging, nullptr, failure));
         ASSERT_EQ(m_staging, m_folder / L"temp\\KVNIC_INST_TEMP");
     }
 
@@ -106,7 +112,8 @@ protected:
         for (std::wstring& arg : storage) argv.push_back(&arg[0]);
         argv.push_back(nullptr);
         RunPlatform platform = {bAdmin ? &Admin : &NotAdmin, &RecordBox,         &RecordLaunch,
-                                &StandInLock,                   m_pfnFindTempPath2, &RecordGuard};
+                                &StandInLock,                   m_pfnFindTempPath2, &RecordGuard,
+                                &RecordEvent};
         StdoutCapture capture(m_folder / L"stdout.txt");
         int nResult = RunUpdate(static_cast<int>(storage.size()), argv.data(), platform);
         m_stdout = capture.Text();
@@ -166,6 +173,77 @@ INSTANTIATE_TEST_SUITE_P(
                       GateCase{"SwitchAfterKeywordMode", {L"/vEXTRACTDRIVERS=C:\\Drv ", L"/s"}}),
     CaseName());
 
+std::vector<std::wstring> Expanded(std::vector<std::wstring> args, const std::wstring& drv, const std::wstring& log) {
+    for (std::wstring& arg : args) {
+        for (const auto& name : {std::make_pair(std::wstring(L"<drv>"), drv), std::make_pair(std::wstring(L"<log>"), log)}) {
+            const std::size_t pos = arg.find(name.first);
+            if (pos != std::wstring::npos) arg.replace(pos, name.first.size(), name.second);
+        }
+    }
+    return args;
+}
+
+// Every run but the usage page reports one event: its ID tells the mode and the outcome, its
+// strings the mode, the result, the exit code and the failed step.
+struct EventCase : NamedCase {
+    bool bAdmin;
+    std::vector<std::wstring> args;  // <drv>, <log> stand for the test's folders
+    RunLockState lockState;
+    unsigned long dwLaunchError;
+    RunEventId wEventId;
+    bool bError;
+    std::vector<std::wstring> firstStrings;  // mode, result, exit code
+    std::wstring failureStart;               // how the fourth string begins
+};
+
+class RunEventReport : public RunUpdateSeam, public ::testing::WithParamInterface<EventCase> {};
+
+TEST_P(RunEventReport, OneEventNamesModeResultExitCodeAndFailedStep) {
+    const EventCase& c = GetParam();
+    g_lockState = c.lockState;
+    g_seen.dwLaunchError = c.dwLaunchError;
+
+    Run(Expanded(c.args, m_folder / L"Drivers", m_folder / L"run.log"), c.bAdmin);
+
+    ASSERT_EQ(g_seen.events.size(), 1u) << "one event per run";
+    const RunEvent& event = g_seen.events[0];
+    EXPECT_EQ(event.wEventId, c.wEventId);
+    EXPECT_EQ(event.bError, c.bError);
+    EXPECT_EQ(MessageIdFor(event), (c.bError ? 0xC0000000ul : 0x40000000ul) | c.wEventId);
+    ASSERT_EQ(event.strings.size(), 4u);
+    EXPECT_EQ(std::vector<std::wstring>(event.strings.begin(), event.strings.begin() + 3), c.firstStrings);
+    EXPECT_EQ(event.strings[3].substr(0, c.failureStart.size()), c.failureStart) << Narrow(event.strings[3]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, RunEventReport,
+    ::testing::Values(
+        EventCase{"SilentInstallSucceeds", true, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, ERROR_SUCCESS,
+                  kEventInstallSucceeded, false, {L"silent install", L"Ok (0)", L"0"}, L"none"},
+        EventCase{"InstallerCannotStart", true, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, ERROR_BAD_EXE_FORMAT,
+                  kEventInstallFailed, true, {L"silent install", L"InstallerNotStarted (12)", L"1603"},
+                  L"start the installer, path \""},
+        EventCase{"DriverExtractionSucceeds", true, {L"/s", L"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>"}, RunLockState::Taken,
+                  ERROR_SUCCESS, kEventDriverExtractionSucceeded, false, {L"driver extraction", L"Ok (0)", L"0"}, L"none"},
+        EventCase{"DriverExtractionWithoutLog", true, {L"/s", L"/vEXTRACTDRIVERS=<drv> "}, RunLockState::Taken,
+                  ERROR_SUCCESS, kEventDriverExtractionFailed, true, {L"driver extraction", L"NoLogPath (10)", L"1603"},
+                  L"name the result log: LOGFILE names no file"},
+        EventCase{"PackageCopySucceeds", true, {L"/extract_all", L"<drv>"}, RunLockState::Taken, ERROR_SUCCESS,
+                  kEventPackageCopySucceeded, false, {L"package copy", L"Ok (0)", L"0"}, L"none"},
+        EventCase{"CommandLineRefused", true, {L"/s", L"/vFORCE"}, RunLockState::Taken, ERROR_SUCCESS,
+                  kEventCommandLineRefused, true, {L"none", L"BadValue (3)", L"1603"}, L"read the command line: "},
+        EventCase{"AnotherRunWorks", true, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::HeldByAnotherRun, ERROR_SUCCESS,
+                  kEventAnotherRunActive, true, {L"silent install", L"AnotherRunActive (13)", L"1618"},
+                  L"take the machine-wide run lock, Win32 error 1618: "},
+        EventCase{"NotAnAdministrator", false, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, ERROR_SUCCESS,
+                  kEventRunNotStarted, true, {L"none", L"NotAdministrator (15)", L"1603"}, L"check the user: "}),
+    CaseName());
+
+TEST_F(RunUpdateSeam, UsagePageReportsNoEvent) {
+    EXPECT_EQ(Run({L"/?"}, true), 0);
+    EXPECT_TRUE(g_seen.events.empty());
+}
+
 TEST_F(RunUpdateSeam, UsagePagePrintsThenShowsTheBoxAndSucceeds) {
     EXPECT_EQ(Run({L"/?"}, true), 0);
     EXPECT_EQ(g_seen.nBoxes, 1);
@@ -224,16 +302,6 @@ struct LockCase : NamedCase {
     int nExitCode;
     bool bBox;  // the run says why before it ends
 };
-
-std::vector<std::wstring> Expanded(std::vector<std::wstring> args, const std::wstring& drv, const std::wstring& log) {
-    for (std::wstring& arg : args) {
-        for (const auto& name : {std::make_pair(std::wstring(L"<drv>"), drv), std::make_pair(std::wstring(L"<log>"), log)}) {
-            const std::size_t pos = arg.find(name.first);
-            if (pos != std::wstring::npos) arg.replace(pos, name.first.size(), name.second);
-        }
-    }
-    return args;
-}
 
 class LockNotTaken : public RunUpdateSeam, public ::testing::WithParamInterface<LockCase> {};
 

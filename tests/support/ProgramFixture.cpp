@@ -1,5 +1,7 @@
 #include "support/ProgramFixture.h"
 
+#include <cctype>
+
 #include <windows.h>
 
 #include <utility>
@@ -116,4 +118,67 @@ void ProgramTest::ExpectUsbDriversLaidOut(const std::wstring& production) const 
     }
     EXPECT_FALSE(PathExists(production + L"\\32"));
     EXPECT_FALSE(PathExists(production + L"\\64"));
+}
+
+std::vector<std::string> ProgramTest::TraceOfLastRun() const {
+    wchar_t szWindows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryW(szWindows, MAX_PATH);
+    std::string text = ReadBytes(std::wstring(szWindows) + L"\\Logs\\NicUpdate.log");
+    const std::string program = ConsoleBytes(Program());
+    std::vector<std::string> lines;
+    std::string pidTag;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 2;
+        if (line.find(" started: command line ") != std::string::npos && line.find(program) != std::string::npos) {
+            pidTag = line.substr(0, line.find(']') + 1);
+            lines.clear();
+        }
+        if (!pidTag.empty() && line.compare(0, pidTag.size(), pidTag) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+namespace {
+// Paths in the trace are as the run used them: keyword values come upper-cased.
+std::size_t FindIgnoringCase(const std::string& text, const std::string& part) {
+    auto upper = [](std::string s) {
+        for (char& ch : s) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        return s;
+    };
+    return upper(text).find(upper(part));
+}
+}  // namespace
+
+std::string ProgramTest::TraceFailureLine() const {
+    for (const std::string& line : TraceOfLastRun())
+        if (line.find("] failed: ") != std::string::npos) return line;
+    return std::string();
+}
+
+void ProgramTest::ExpectTraceEndsWithFailure(const std::string& step, const std::wstring& path, unsigned long dwError,
+                                             const std::string& runEnd) const {
+    std::string failed = "failed: " + step;
+    if (!path.empty()) failed += ", path \"" + ConsoleBytes(path) + "\"";
+    failed += ", Win32 error " + std::to_string(dwError) + ": ";
+    ExpectTraceEndsWith({failed, runEnd});
+    const std::vector<std::string> lines = TraceOfLastRun();
+    // The system's text for the error follows it.
+    if (lines.size() >= 2) {
+        const std::string& line = lines[lines.size() - 2];
+        const std::size_t at = FindIgnoringCase(line, failed);
+        EXPECT_TRUE(at != std::string::npos && line.size() > at + failed.size()) << line;
+    }
+}
+
+void ProgramTest::ExpectTraceEndsWith(const std::vector<std::string>& lastLines) const {
+    const std::vector<std::string> lines = TraceOfLastRun();
+    ASSERT_GE(lines.size(), lastLines.size());
+    for (size_t i = 0; i < lastLines.size(); ++i) {
+        const std::string& line = lines[lines.size() - lastLines.size() + i];
+        EXPECT_NE(FindIgnoringCase(line, lastLines[i]), std::string::npos) << line;
+    }
 }

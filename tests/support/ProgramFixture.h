@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "package_fixture/PackageFixture.h"
 #include "support/MessageBoxAnswerer.h"
@@ -40,6 +41,18 @@ protected:
     // The USB package's drivers laid out in the extraction folder: each of the eight final
     // folders holds its source folder's tree, and no intermediate "32" or "64" is left.
     void ExpectUsbDriversLaidOut(const std::wstring& production) const;
+
+    // The lines of this test's last run in the machine's trace (found by the program's path in
+    // its first line, then by its process id), without line ends.
+    std::vector<std::string> TraceOfLastRun() const;
+    // The run's trace ends with these texts, in order (each found in its line).
+    void ExpectTraceEndsWith(const std::vector<std::string>& lastLines) const;
+    // The "failed: " line of the last run, empty when there is none.
+    std::string TraceFailureLine() const;
+    // A failed run's trace ends with its failure (the step, and in that line the path and the
+    // Win32 error with its text) and the result and exit code.
+    void ExpectTraceEndsWithFailure(const std::string& step, const std::wstring& path, unsigned long dwError,
+                                    const std::string& runEnd) const;
 
     std::wstring Root() const { return m_folder / L"pkg"; }
     std::wstring Temp() const { return m_folder / L"temp"; }

@@ -1,0 +1,157 @@
+#include "run/EventMessageFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#include "fileops/HandleIdentity.h"
+#include "fileops/HeldFolder.h"
+#include "fileops/NtRelativeOpen.h"
+#include "fileops/ProtectedFolder.h"
+
+const wchar_t kKeptMessageFile[] = L"%SystemRoot%\\Logs\\NicUpdateMessages.exe";
+
+namespace {
+
+const wchar_t kKeptName[] = L"NicUpdateMessages.exe";
+// The native open options (winternl.h lacks them).
+constexpr DWORD kNativeNonDirectoryFile = 0x00000040;
+constexpr DWORD kNativeOpenReparsePoint = 0x00200000;
+// The program is a few MiB; anything far larger is not the program and is not copied.
+constexpr LONGLONG kLargestProgram = 64ll * 1024 * 1024;
+
+std::wstring RunningProgramPath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD cch = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (cch == 0) return std::wstring();
+        if (cch < buffer.size()) return std::wstring(buffer.data(), cch);
+        if (buffer.size() >= 32768) return std::wstring();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool ReadAll(HANDLE hFile, std::vector<char>& bytes) {
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(hFile, &size) || size.QuadPart <= 0 || size.QuadPart > kLargestProgram) return false;
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD dwRead = 0;
+        if (!ReadFile(hFile, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &dwRead, nullptr) ||
+            dwRead == 0)
+            return false;
+        done += dwRead;
+    }
+    return true;
+}
+
+bool ReadProgram(const std::wstring& path, std::vector<char>& bytes) {
+    const FileHandle hProgram(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    return hProgram && ReadAll(hProgram.Get(), bytes);
+}
+
+// The name a handle holds for a path on a drive: the path without its drive letter.
+std::wstring NameOnVolume(const std::wstring& path) {
+    return path.size() >= 2 && path[1] == L':' ? path.substr(2) : std::wstring();
+}
+
+// The Logs folder, held so that nobody can move it or put a link in its place while the copy
+// is made. Made with administrators-only rights when missing; a link there is refused (some
+// platforms open a link's target in spite of the flag: the path's attributes and the handle's
+// name still show it).
+FileHandle HoldLogsFolder(std::wstring& folder) {
+    wchar_t szWindows[MAX_PATH] = {};
+    const UINT cch = GetSystemWindowsDirectoryW(szWindows, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH) return FileHandle();
+    folder = std::wstring(szWindows) + L"\\Logs";
+    DWORD dwSeen = GetFileAttributesW(folder.c_str());
+    if (dwSeen == INVALID_FILE_ATTRIBUTES) {
+        CreateAdministratorsOnlyFolder(folder);
+        dwSeen = GetFileAttributesW(folder.c_str());
+    }
+    if (dwSeen == INVALID_FILE_ATTRIBUTES || (dwSeen & FILE_ATTRIBUTE_REPARSE_POINT)) return FileHandle();
+    FileHandle hFolder = HoldFolder(folder);
+    if (!hFolder || !HandleNameIs(hFolder.Get(), NameOnVolume(folder))) return FileHandle();
+    return hFolder;
+}
+
+// True when the kept copy is a plain file of its own name holding exactly these bytes.
+bool KeptCopyHolds(HANDLE hFolder, const std::wstring& folder, const std::vector<char>& program) {
+    FileHandle hKept;
+    // Shares deletion: another run may rename its own whole copy over this one meanwhile.
+    if (OpenRelative(hFolder, kKeptName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                     kNativeNonDirectoryFile | kNativeOpenReparsePoint, hKept) != ERROR_SUCCESS)
+        return false;
+    HandleFacts facts;
+    if (!ReadHandleFacts(hKept.Get(), facts) || (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !HandleNameIs(hKept.Get(), EntryNameIn(NameOnVolume(folder), kKeptName)))
+        return false;
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(hKept.Get(), &size) || static_cast<ULONGLONG>(size.QuadPart) != program.size()) return false;
+    std::vector<char> kept;
+    return ReadAll(hKept.Get(), kept) && kept == program;
+}
+
+bool WriteAll(HANDLE hFile, const std::vector<char>& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD dwChunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        DWORD dwWritten = 0;
+        if (!WriteFile(hFile, bytes.data() + done, dwChunk, &dwWritten, nullptr) || dwWritten == 0) return false;
+        done += dwWritten;
+    }
+    return true;
+}
+
+// Renames the open file to the kept name, replacing whatever entry stands there (a link as
+// itself: its target is untouched). The platform takes the new name as a path (relative ones
+// from the current folder) and wants no root folder handle; the held folder cannot move
+// meanwhile, so the path still leads into it.
+bool RenameTo(HANDLE hFile, const std::wstring& path) {
+    const std::size_t cbName = path.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + cbName + sizeof(wchar_t));
+    auto* pInfo = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    pInfo->ReplaceIfExists = TRUE;
+    pInfo->RootDirectory = nullptr;
+    pInfo->FileNameLength = static_cast<DWORD>(cbName);
+    std::memcpy(pInfo->FileName, path.c_str(), cbName);
+    return SetFileInformationByHandle(hFile, FileRenameInfo, pInfo, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+// Writes the copy under a name of this run's own and renames it over the kept name only once
+// it is whole. A copy that cannot be finished, or that the rename took anywhere but the kept
+// name, is removed when its handle closes.
+bool ReplaceKeptCopy(HANDLE hFolder, const std::wstring& folder, const std::vector<char>& program) {
+    const std::wstring temporaryName = L"NicUpdateMessages." + std::to_wstring(GetCurrentProcessId()) + L"." +
+                                       std::to_wstring(GetTickCount()) + L".tmp";
+    FileHandle hCopy;
+    if (CreateNewRelative(hFolder, temporaryName, GENERIC_WRITE | DELETE, 0, hCopy) != ERROR_SUCCESS) return false;
+    if (WriteAll(hCopy.Get(), program) && FlushFileBuffers(hCopy.Get()) &&
+        RenameTo(hCopy.Get(), folder + L"\\" + kKeptName) &&
+        HandleNameIs(hCopy.Get(), EntryNameIn(NameOnVolume(folder), kKeptName)))
+        return true;
+    FILE_DISPOSITION_INFO dispose = {};
+    dispose.DeleteFile = TRUE;
+    SetFileInformationByHandle(hCopy.Get(), FileDispositionInfo, &dispose, sizeof dispose);
+    return false;
+}
+
+}  // namespace
+
+std::wstring KeepEventMessageFile() {
+    const std::wstring program = RunningProgramPath();
+    if (program.empty()) return std::wstring();
+    std::vector<char> bytes;
+    if (!ReadProgram(program, bytes)) return program;
+    std::wstring folder;
+    const FileHandle hFolder = HoldLogsFolder(folder);
+    if (!hFolder) return program;
+    if (KeptCopyHolds(hFolder.Get(), folder, bytes) || ReplaceKeptCopy(hFolder.Get(), folder, bytes))
+        return kKeptMessageFile;
+    return program;
+}

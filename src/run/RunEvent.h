@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The one Application event a run leaves. Plain data: the run composes it, the platform
+// reports it (ReportEventW under the source "NicUpdate", whose message table is in the program).
+
+// Event IDs as Event Viewer shows them; the message table gives each its text.
+enum RunEventId : unsigned short {
+    kEventInstallSucceeded = 100,
+    kEventDriverExtractionSucceeded = 101,
+    kEventPackageCopySucceeded = 102,
+    kEventInstallFailed = 200,
+    kEventDriverExtractionFailed = 201,
+    kEventPackageCopyFailed = 202,
+    kEventCommandLineRefused = 203,
+    kEventAnotherRunActive = 204,
+    kEventRunNotStarted = 205,  // not an administrator, or out of memory before the command line was read
+};
+
+struct RunEvent {
+    RunEventId wEventId;
+    bool bError;                       // Error event, else Information
+    std::vector<std::wstring> strings; // %1 mode, %2 result, %3 exit code, %4 failed step (or "none")
+};
+
+// The event of a run that ended. nMode: the RunMode the command line chose (ModeInvalid when it
+// was refused or never read); bCommandLineRead: the parser accepted it; failureText: the failed
+// step as the trace describes it, empty for a success.
+RunEvent ComposeRunEvent(int nMode, bool bCommandLineRead, int nResultCode, int nExitCode,
+                         const std::wstring& failureText);
+
+// The full message ID of the table entry for an event (severity bits included), as ReportEventW
+// takes it.
+unsigned long MessageIdFor(const RunEvent& event);

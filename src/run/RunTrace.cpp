@@ -1,0 +1,100 @@
+#include "run/RunTrace.h"
+
+#include <windows.h>
+
+#include <utility>
+
+#include "fileops/HandleIdentity.h"
+#include "fileops/HeldFolder.h"
+#include "fileops/NtRelativeOpen.h"
+#include "fileops/ProtectedFolder.h"
+#include "run/ResultLog.h"
+
+const wchar_t kTraceFileName[] = L"NicUpdate.log";
+
+namespace {
+
+const wchar_t kOldTraceFileName[] = L"NicUpdate.log.old";
+const unsigned long long kRollOverBytes = 1024ull * 1024ull;
+const char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+// Appends only, so each write lands whole at the end whoever else appends; every sharing, so
+// that an administrator can read it and overlapping runs can write it at the same time.
+constexpr ACCESS_MASK kAppendAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kFileOptions = FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT;
+
+std::wstring TraceFolder() {
+    wchar_t szWindows[MAX_PATH] = {};
+    const UINT cch = GetSystemWindowsDirectoryW(szWindows, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH) return std::wstring();
+    return std::wstring(szWindows) + L"\\Logs";
+}
+
+// The file itself, never what a link at its name points to: a link opened as itself shows as a
+// reparse point, and a platform that follows it anyway shows the target's name on the handle.
+bool IsTheEntry(HANDLE hFile, const std::wstring& folderName, const wchar_t* pszName) {
+    HandleFacts facts;
+    return ReadHandleFacts(hFile, facts) && !(facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           HandleNameIs(hFile, EntryNameIn(folderName, pszName));
+}
+
+// The trace file opened for appending, made (with its byte-order mark) when missing.
+FileHandle OpenForAppending(HANDLE hFolder, const std::wstring& folderName) {
+    FileHandle file;
+    DWORD dwError = OpenRelative(hFolder, kTraceFileName, kAppendAccess, kShareAll, kFileOptions, file);
+    if (dwError == ERROR_FILE_NOT_FOUND &&
+        CreateNewRelative(hFolder, kTraceFileName, kAppendAccess, kShareAll, file) == ERROR_SUCCESS) {
+        DWORD dwWritten = 0;
+        WriteFile(file.Get(), kUtf8ByteOrderMark, 3, &dwWritten, nullptr);
+        dwError = ERROR_SUCCESS;
+    } else if (dwError == ERROR_FILE_NOT_FOUND) {
+        // Another run made it in between.
+        dwError = OpenRelative(hFolder, kTraceFileName, kAppendAccess, kShareAll, kFileOptions, file);
+    }
+    if (dwError != ERROR_SUCCESS || !IsTheEntry(file.Get(), folderName, kTraceFileName)) return FileHandle();
+    return file;
+}
+
+// Renames the trace to its .old name, replacing an older one. A rename moves the entry itself,
+// a link included, and writes nothing through it; the folder is held, so its path names the
+// folder the trace was opened in. A reader that shares no deletion makes it fail: the trace
+// then rolls over at a later run.
+void RollOver(const std::wstring& folder) {
+    MoveFileExW((folder + L"\\" + kTraceFileName).c_str(), (folder + L"\\" + kOldTraceFileName).c_str(),
+                MOVEFILE_REPLACE_EXISTING);
+}
+
+std::wstring UserName() {
+    wchar_t szUser[257] = {};
+    DWORD cch = 257;
+    return GetUserNameW(szUser, &cch) ? szUser : L"(unknown)";
+}
+
+}  // namespace
+
+void RunTrace::Start(const TraceClock& started, const wchar_t* pszCommandLine, const std::wstring& tempFolder) {
+    const std::wstring folder = TraceFolder();
+    if (folder.empty()) return;
+    if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) CreateAdministratorsOnlyFolder(folder);
+    const FileHandle heldFolder = HoldFolderForEntries(folder);
+    std::wstring folderName;
+    if (!heldFolder || !ReadHandleName(heldFolder.Get(), folderName)) return;
+    FileHandle file = OpenForAppending(heldFolder.Get(), folderName);
+    LARGE_INTEGER size = {};
+    if (file && GetFileSizeEx(file.Get(), &size) && static_cast<unsigned long long>(size.QuadPart) > kRollOverBytes) {
+        file.Reset();
+        RollOver(folder);
+        file = OpenForAppending(heldFolder.Get(), folderName);
+    }
+    m_hFile = std::move(file);
+    Write(FormatTraceTime(started) + L" NicUpdate " + NICUPDATE_VERSION_TEXT + L" started: command line " +
+          pszCommandLine + L", user " + UserName() + (IsRunningUnderWow64() ? L", 32-bit under WoW64" : L", not under WoW64") +
+          L", temporary folder " + (tempFolder.empty() ? std::wstring(L"(none)") : tempFolder));
+}
+
+void RunTrace::Write(const std::wstring& text) {
+    if (!m_hFile) return;
+    const std::string line = ToUtf8(FormatTraceLine(GetCurrentProcessId(), text));
+    DWORD dwWritten = 0;
+    WriteFile(m_hFile.Get(), line.data(), static_cast<DWORD>(line.size()), &dwWritten, nullptr);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "package/StepFailure.h"
+
+// The text of the run's trace: plain string rules, no platform calls.
+
+struct TraceClock {
+    int nYear, nMonth, nDay, nHour, nMinute, nSecond, nMilliseconds;
+};
+
+// "2026-12-11 00:03:07.042"
+std::wstring FormatTraceTime(const TraceClock& clock);
+
+// One line of a run: every line names the process, so overlapping runs stay apart. Ends in CRLF.
+std::wstring FormatTraceLine(unsigned long pid, const std::wstring& text);
+
+// The symbolic name of a result code, e.g. "CannotCreateFolder (8)".
+std::wstring ResultCodeText(int nResultCode);
+
+// The run's last line: its result and the exit code the caller sees.
+std::wstring FormatRunEnd(int nResultCode, int nExitCode);
+
+// A failed step: which step, which path, and which Win32 error with the system's text for it
+// (errorText), or the program's own finding when there is no Win32 error.
+std::wstring DescribeStepFailure(const StepFailure& failure, const std::wstring& errorText);
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string ToUtf8(const std::wstring& text);

@@ -1,0 +1,156 @@
+// The machine-wide trace of runs: what an administrator finds in the Windows folder's Logs after
+// a run, end to end through the real program.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/FileUtil.h"
+#include "support/ProgramFixture.h"
+#include "support/UnixShell.h"
+
+namespace {
+
+std::wstring LogsFolder() {
+    wchar_t szWindows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryW(szWindows, MAX_PATH);
+    return std::wstring(szWindows) + L"\\Logs";
+}
+std::wstring TracePath() { return LogsFolder() + L"\\NicUpdate.log"; }
+std::wstring OldTracePath() { return LogsFolder() + L"\\NicUpdate.log.old"; }
+
+// Each text found in a line of its own, in this order (other lines may come between).
+void ExpectLinesInOrder(const std::vector<std::string>& lines, const std::vector<std::string>& texts) {
+    std::size_t next = 0;
+    for (const std::string& line : lines)
+        if (next < texts.size() && line.find(texts[next]) != std::string::npos) ++next;
+    EXPECT_EQ(next, texts.size()) << "not found in order: " << (next < texts.size() ? texts[next] : "");
+}
+
+// The machine's Logs folder moved aside and a file put at its name for one test.
+class LogsFolderBlocked {
+public:
+    LogsFolderBlocked() : m_aside(LogsFolder() + L".aside") {
+        m_bMoved = MoveFileW(LogsFolder().c_str(), m_aside.c_str()) != FALSE;
+        if (m_bMoved) WriteBytes(LogsFolder(), "a file where the folder should be");
+    }
+    ~LogsFolderBlocked() {
+        if (!m_bMoved) return;
+        DeleteFileW(LogsFolder().c_str());
+        MoveFileW(m_aside.c_str(), LogsFolder().c_str());
+    }
+    LogsFolderBlocked(const LogsFolderBlocked&) = delete;
+    LogsFolderBlocked& operator=(const LogsFolderBlocked&) = delete;
+    bool IsBlocked() const { return m_bMoved; }
+
+private:
+    std::wstring m_aside;
+    bool m_bMoved = false;
+};
+
+// A Unix symbolic link at the trace's name for one test; the trace that stood there comes back.
+class LinkAtTracePath {
+public:
+    explicit LinkAtTracePath(const std::wstring& target) : m_unixTrace(UnixPathOf(TracePath())) {
+        m_made = RunUnixScript("mv -f '" + m_unixTrace + "' '" + m_unixTrace + ".saved' 2>/dev/null; ln -s '" +
+                               UnixPathOf(target) + "' '" + m_unixTrace + "'\n");
+    }
+    ~LinkAtTracePath() {
+        RunUnixScript("rm -f '" + m_unixTrace + "'; mv -f '" + m_unixTrace + ".saved' '" + m_unixTrace +
+                      "' 2>/dev/null; true\n");
+    }
+    LinkAtTracePath(const LinkAtTracePath&) = delete;
+    LinkAtTracePath& operator=(const LinkAtTracePath&) = delete;
+    const UnixScriptOutcome& Made() const { return m_made; }
+
+private:
+    std::string m_unixTrace;
+    UnixScriptOutcome m_made;
+};
+
+class RunTrace : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        MakePackage();
+    }
+    // A silent install that must succeed whatever became of the trace.
+    void ExpectSilentInstallSucceeds() {
+        const std::wstring log = m_folder / L"run.log";
+        EXPECT_EQ(Run(L"/s /vLOGFILE=" + log).dwExitCode, 0u);
+        EXPECT_EQ(ReadBytes(log), std::string(kStandinLogText) + kLogRecord);
+        EXPECT_FALSE(PathExists(Staging()));
+    }
+};
+
+TEST_F(RunTrace, SuccessfulInstallNamesEveryStepAndTheInstallersOwnExitCode) {
+    ConfigureInstaller("exit=3010\r\n");
+
+    ExpectSilentInstallSucceeds();
+
+    const std::vector<std::string> lines = TraceOfLastRun();
+    ASSERT_FALSE(lines.empty());
+    for (const char* fact : {" started: command line ", ", user ", ", 32-bit under WoW64"})
+        EXPECT_NE(lines[0].find(fact), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(", temporary folder " + ConsoleBytes(Temp()) + "\\"), std::string::npos) << lines[0];
+    const std::string staging = ConsoleBytes(Staging());
+    ExpectLinesInOrder(lines, {"staging folder created: " + staging, "package copied: ",
+                               "INF pair chosen: ENAUXMAC=TRUE, the base-name INF active", "install-control variant chosen: " + staging,
+                               "installer started: \"" + staging + "\\Windows\\Setup.exe\" -s",
+                               "installer ended: exit code 3010", "result log written: ",
+                               "staging folder removed: " + staging, "run ended: result Ok (0), exit code 0"});
+    EXPECT_EQ(lines.back().find("run ended: "), lines.back().find(']') + 2) << "the run's last line";
+}
+
+TEST_F(RunTrace, IsUtf8WithByteOrderMarkAndCrLfLineEnds) {
+    ExpectSilentInstallSucceeds();
+
+    const std::string text = ReadBytes(TracePath());
+    EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF");
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+        ASSERT_TRUE(at > 0 && text[at - 1] == '\r') << "a line feed without its carriage return at " << at;
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+}
+
+TEST_F(RunTrace, PastOneMebibyteItRollsOverToTheOldFile) {
+    const std::string full(1024 * 1024 + 1, 'x');
+    WriteBytes(TracePath(), full);
+    WriteBytes(OldTracePath(), "an older trace");
+
+    ExpectSilentInstallSucceeds();
+
+    EXPECT_TRUE(ReadBytes(OldTracePath()) == full) << "the full trace replaces the older one";
+    const std::string text = ReadBytes(TracePath());
+    EXPECT_TRUE(text.compare(0, 3, "\xEF\xBB\xBF") == 0) << "a new trace begins";
+    EXPECT_LT(text.size(), 64u * 1024u);
+    EXPECT_FALSE(TraceOfLastRun().empty());
+}
+
+// A link at the trace's name, to a file someone wants SYSTEM to write: the run writes no trace
+// through it and its own result stays what it was.
+TEST_F(RunTrace, ALinkAtTheTracePathIsNotFollowed) {
+    if (!IsRunningUnderWine()) GTEST_SKIP() << "the link is made from the Linux side";
+    const std::wstring victim = m_folder / L"victim.txt";
+    WriteBytes(victim, "not for the trace");
+    const LinkAtTracePath link(victim);
+    ASSERT_TRUE(link.Made().bRan && link.Made().nExitStatus == 0) << link.Made().output;
+
+    ExpectSilentInstallSucceeds();
+
+    EXPECT_EQ(ReadBytes(victim), "not for the trace");
+}
+
+// The Logs folder cannot hold the trace (a file stands at its name): the run goes on as if there
+// were no trace.
+TEST_F(RunTrace, ATraceThatCannotBeWrittenLeavesTheRunsResult) {
+    const LogsFolderBlocked blocked;
+    ASSERT_TRUE(blocked.IsBlocked()) << GetLastError();
+
+    ExpectSilentInstallSucceeds();
+
+    EXPECT_EQ(ReadBytes(LogsFolder()), "a file where the folder should be");
+}
+
+}  // namespace
