@@ -127,7 +127,8 @@ std::vector<std::string> ProgramTest::TraceOfLastRun() const {
     const std::string program = ConsoleBytes(Program());
     std::vector<std::string> lines;
     std::string pidTag;
-    size_t start = 0;
+    // The byte-order mark is no part of the first line.
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < text.size()) {
         size_t end = text.find("\r\n", start);
         if (end == std::string::npos) end = text.size();
