@@ -58,7 +58,13 @@ struct LocalMemoryPolicy {
     static void Close(HANDLE h) noexcept { ::LocalFree(h); }
 };
 
+struct RegistryKeyPolicy {
+    static HANDLE Invalid() noexcept { return nullptr; }
+    static void Close(HANDLE h) noexcept { ::RegCloseKey(static_cast<HKEY>(h)); }
+};
+
 using FileHandle = ScopedHandle<FileHandlePolicy>;      // CreateFileW
 using FindHandle = ScopedHandle<FindHandlePolicy>;      // FindFirstFileW
 using KernelHandle = ScopedHandle<KernelHandlePolicy>;  // processes, threads, events
 using LocalMemory = ScopedHandle<LocalMemoryPolicy>;    // security descriptors from SDDL
+using RegistryKey = ScopedHandle<RegistryKeyPolicy>;    // registry keys

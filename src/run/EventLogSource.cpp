@@ -17,12 +17,6 @@ namespace {
 // Error, warning and information: the types the source may report.
 constexpr DWORD kTypesSupported = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
 
-struct RegistryKeyPolicy {
-    static HANDLE Invalid() noexcept { return nullptr; }
-    static void Close(HANDLE h) noexcept { ::RegCloseKey(static_cast<HKEY>(h)); }
-};
-using RegistryKey = ScopedHandle<RegistryKeyPolicy>;
-
 struct EventSourcePolicy {
     static HANDLE Invalid() noexcept { return nullptr; }
     static void Close(HANDLE h) noexcept { ::DeregisterEventSource(h); }

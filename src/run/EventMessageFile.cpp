@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "fileops/HandleIdentity.h"
-#include "fileops/HeldFolder.h"
 #include "fileops/NtRelativeOpen.h"
-#include "fileops/ProtectedFolder.h"
+#include "run/LogsFolder.h"
 
 const wchar_t kKeptMessageFile[] = L"%SystemRoot%\\Logs\\NicUpdateMessages.exe";
 
@@ -55,41 +54,16 @@ bool ReadProgram(const std::wstring& path, std::vector<char>& bytes) {
     return hProgram && ReadAll(hProgram.Get(), bytes);
 }
 
-// The name a handle holds for a path on a drive: the path without its drive letter.
-std::wstring NameOnVolume(const std::wstring& path) {
-    return path.size() >= 2 && path[1] == L':' ? path.substr(2) : std::wstring();
-}
-
-// The Logs folder, held so that nobody can move it or put a link in its place while the copy
-// is made. Made with administrators-only rights when missing; a link there is refused (some
-// platforms open a link's target in spite of the flag: the path's attributes and the handle's
-// name still show it).
-FileHandle HoldLogsFolder(std::wstring& folder) {
-    wchar_t szWindows[MAX_PATH] = {};
-    const UINT cch = GetSystemWindowsDirectoryW(szWindows, MAX_PATH);
-    if (cch == 0 || cch >= MAX_PATH) return FileHandle();
-    folder = std::wstring(szWindows) + L"\\Logs";
-    DWORD dwSeen = GetFileAttributesW(folder.c_str());
-    if (dwSeen == INVALID_FILE_ATTRIBUTES) {
-        CreateAdministratorsOnlyFolder(folder);
-        dwSeen = GetFileAttributesW(folder.c_str());
-    }
-    if (dwSeen == INVALID_FILE_ATTRIBUTES || (dwSeen & FILE_ATTRIBUTE_REPARSE_POINT)) return FileHandle();
-    FileHandle hFolder = HoldFolder(folder);
-    if (!hFolder || !HandleNameIs(hFolder.Get(), NameOnVolume(folder))) return FileHandle();
-    return hFolder;
-}
-
 // True when the kept copy is a plain file of its own name holding exactly these bytes.
-bool KeptCopyHolds(HANDLE hFolder, const std::wstring& folder, const std::vector<char>& program) {
+bool KeptCopyHolds(const LogsFolder& logs, const std::vector<char>& program) {
     FileHandle hKept;
     // Shares deletion: another run may rename its own whole copy over this one meanwhile.
-    if (OpenRelative(hFolder, kKeptName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+    if (OpenRelative(logs.hFolder.Get(), kKeptName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                      kNativeNonDirectoryFile | kNativeOpenReparsePoint, hKept) != ERROR_SUCCESS)
         return false;
     HandleFacts facts;
     if (!ReadHandleFacts(hKept.Get(), facts) || (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !HandleNameIs(hKept.Get(), EntryNameIn(NameOnVolume(folder), kKeptName)))
+        !HandleNameIs(hKept.Get(), EntryNameIn(logs.handleName, kKeptName)))
         return false;
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(hKept.Get(), &size) || static_cast<ULONGLONG>(size.QuadPart) != program.size()) return false;
@@ -126,14 +100,14 @@ bool RenameTo(HANDLE hFile, const std::wstring& path) {
 // Writes the copy under a name of this run's own and renames it over the kept name only once
 // it is whole. A copy that cannot be finished, or that the rename took anywhere but the kept
 // name, is removed when its handle closes.
-bool ReplaceKeptCopy(HANDLE hFolder, const std::wstring& folder, const std::vector<char>& program) {
+bool ReplaceKeptCopy(const LogsFolder& logs, const std::vector<char>& program) {
     const std::wstring temporaryName = L"NicUpdateMessages." + std::to_wstring(GetCurrentProcessId()) + L"." +
                                        std::to_wstring(GetTickCount()) + L".tmp";
     FileHandle hCopy;
-    if (CreateNewRelative(hFolder, temporaryName, GENERIC_WRITE | DELETE, 0, hCopy) != ERROR_SUCCESS) return false;
+    if (CreateNewRelative(logs.hFolder.Get(), temporaryName, GENERIC_WRITE | DELETE, 0, hCopy) != ERROR_SUCCESS) return false;
     if (WriteAll(hCopy.Get(), program) && FlushFileBuffers(hCopy.Get()) &&
-        RenameTo(hCopy.Get(), folder + L"\\" + kKeptName) &&
-        HandleNameIs(hCopy.Get(), EntryNameIn(NameOnVolume(folder), kKeptName)))
+        RenameTo(hCopy.Get(), logs.path + L"\\" + kKeptName) &&
+        HandleNameIs(hCopy.Get(), EntryNameIn(logs.handleName, kKeptName)))
         return true;
     FILE_DISPOSITION_INFO dispose = {};
     dispose.DeleteFile = TRUE;
@@ -148,10 +122,9 @@ std::wstring KeepEventMessageFile() {
     if (program.empty()) return std::wstring();
     std::vector<char> bytes;
     if (!ReadProgram(program, bytes)) return program;
-    std::wstring folder;
-    const FileHandle hFolder = HoldLogsFolder(folder);
-    if (!hFolder) return program;
-    if (KeptCopyHolds(hFolder.Get(), folder, bytes) || ReplaceKeptCopy(hFolder.Get(), folder, bytes))
+    LogsFolder logs;
+    if (!HoldLogsFolder(logs)) return program;
+    if (KeptCopyHolds(logs, bytes) || ReplaceKeptCopy(logs, bytes))
         return kKeptMessageFile;
     return program;
 }

@@ -5,9 +5,8 @@
 #include <utility>
 
 #include "fileops/HandleIdentity.h"
-#include "fileops/HeldFolder.h"
 #include "fileops/NtRelativeOpen.h"
-#include "fileops/ProtectedFolder.h"
+#include "run/LogsFolder.h"
 #include "run/ResultLog.h"
 
 const wchar_t kTraceFileName[] = L"NicUpdate.log";
@@ -22,13 +21,6 @@ const char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr ACCESS_MASK kAppendAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kFileOptions = FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT;
-
-std::wstring TraceFolder() {
-    wchar_t szWindows[MAX_PATH] = {};
-    const UINT cch = GetSystemWindowsDirectoryW(szWindows, MAX_PATH);
-    if (cch == 0 || cch >= MAX_PATH) return std::wstring();
-    return std::wstring(szWindows) + L"\\Logs";
-}
 
 // The file itself, never what a link at its name points to: a link opened as itself shows as a
 // reparse point, and a platform that follows it anyway shows the target's name on the handle.
@@ -73,18 +65,14 @@ std::wstring UserName() {
 }  // namespace
 
 void RunTrace::Start(const TraceClock& started, const wchar_t* pszCommandLine, const std::wstring& tempFolder) {
-    const std::wstring folder = TraceFolder();
-    if (folder.empty()) return;
-    if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) CreateAdministratorsOnlyFolder(folder);
-    const FileHandle heldFolder = HoldFolderForEntries(folder);
-    std::wstring folderName;
-    if (!heldFolder || !ReadHandleName(heldFolder.Get(), folderName)) return;
-    FileHandle file = OpenForAppending(heldFolder.Get(), folderName);
+    LogsFolder logs;
+    if (!HoldLogsFolder(logs)) return;
+    FileHandle file = OpenForAppending(logs.hFolder.Get(), logs.handleName);
     LARGE_INTEGER size = {};
     if (file && GetFileSizeEx(file.Get(), &size) && static_cast<unsigned long long>(size.QuadPart) > kRollOverBytes) {
         file.Reset();
-        RollOver(folder);
-        file = OpenForAppending(heldFolder.Get(), folderName);
+        RollOver(logs.path);
+        file = OpenForAppending(logs.hFolder.Get(), logs.handleName);
     }
     m_hFile = std::move(file);
     Write(FormatTraceTime(started) + L" NicUpdate " + NICUPDATE_VERSION_TEXT + L" started: command line " +

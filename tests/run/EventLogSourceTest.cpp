@@ -28,12 +28,6 @@ struct LoadedModulePolicy {
 };
 using LoadedModule = ScopedHandle<LoadedModulePolicy>;
 
-struct RegistryKeyPolicy {
-    static HANDLE Invalid() noexcept { return nullptr; }
-    static void Close(HANDLE h) noexcept { ::RegCloseKey(static_cast<HKEY>(h)); }
-};
-using RegistryKey = ScopedHandle<RegistryKeyPolicy>;
-
 const std::vector<std::wstring> kStrings = {
     L"silent install", L"CannotCopyFile (6)", L"1603",
     L"package copy: C:\\Windows\\Temp\\NicUpdate.1\\Drivers\\net.inf, error 32 (The process cannot access "
