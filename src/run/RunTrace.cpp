@@ -9,10 +9,9 @@
 #include "run/LogsFolder.h"
 #include "run/ResultLog.h"
 
-const wchar_t kTraceFileName[] = L"NicUpdate.log";
-
 namespace {
 
+const wchar_t kTraceFileName[] = L"NicUpdate.log";
 const wchar_t kOldTraceFileName[] = L"NicUpdate.log.old";
 const unsigned long long kRollOverBytes = 1024ull * 1024ull;
 const char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";

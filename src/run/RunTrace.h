@@ -20,6 +20,3 @@ public:
 private:
     FileHandle m_hFile;
 };
-
-// The trace's file name in its folder.
-extern const wchar_t kTraceFileName[];

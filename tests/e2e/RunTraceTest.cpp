@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/FileUtil.h"
+#include "support/LogsFolderAside.h"
 #include "support/ProgramFixture.h"
 #include "support/UnixShell.h"
 
@@ -28,27 +29,6 @@ void ExpectLinesInOrder(const std::vector<std::string>& lines, const std::vector
         if (next < texts.size() && line.find(texts[next]) != std::string::npos) ++next;
     EXPECT_EQ(next, texts.size()) << "not found in order: " << (next < texts.size() ? texts[next] : "");
 }
-
-// The machine's Logs folder moved aside and a file put at its name for one test.
-class LogsFolderBlocked {
-public:
-    LogsFolderBlocked() : m_aside(LogsFolder() + L".aside") {
-        m_bMoved = MoveFileW(LogsFolder().c_str(), m_aside.c_str()) != FALSE;
-        if (m_bMoved) WriteBytes(LogsFolder(), "a file where the folder should be");
-    }
-    ~LogsFolderBlocked() {
-        if (!m_bMoved) return;
-        DeleteFileW(LogsFolder().c_str());
-        MoveFileW(m_aside.c_str(), LogsFolder().c_str());
-    }
-    LogsFolderBlocked(const LogsFolderBlocked&) = delete;
-    LogsFolderBlocked& operator=(const LogsFolderBlocked&) = delete;
-    bool IsBlocked() const { return m_bMoved; }
-
-private:
-    std::wstring m_aside;
-    bool m_bMoved = false;
-};
 
 // A Unix symbolic link at the trace's name for one test; the trace that stood there comes back.
 class LinkAtTracePath {
@@ -145,8 +125,9 @@ TEST_F(RunTrace, ALinkAtTheTracePathIsNotFollowed) {
 // The Logs folder cannot hold the trace (a file stands at its name): the run goes on as if there
 // were no trace.
 TEST_F(RunTrace, ATraceThatCannotBeWrittenLeavesTheRunsResult) {
-    const LogsFolderBlocked blocked;
-    ASSERT_TRUE(blocked.IsBlocked()) << GetLastError();
+    const LogsFolderAside aside;
+    ASSERT_TRUE(aside.IsMoved()) << GetLastError();
+    WriteBytes(LogsFolder(), "a file where the folder should be");
 
     ExpectSilentInstallSucceeds();
 

@@ -15,6 +15,7 @@
 #include "run/EventMessageFile.h"
 #include "support/EventLogChannel.h"
 #include "support/FileUtil.h"
+#include "support/LogsFolderAside.h"
 #include "support/NamedCase.h"
 #include "support/ProgramRun.h"
 #include "support/TempFolder.h"
@@ -271,33 +272,6 @@ TEST_P(KeptMessageFile, HoldsTheRunningProgramAfterReport) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EventSource, KeptMessageFile, ::testing::ValuesIn(kKeptCopies), CaseName());
-
-// The Windows folder's Logs moved aside for one test and put back after it.
-class LogsFolderAside {
-public:
-    // Put back under the name it had, letter case included.
-    LogsFolderAside() {
-        WIN32_FIND_DATAW found = {};
-        const FindHandle hFind(FindFirstFileW(Expanded(L"%SystemRoot%\\Logs").c_str(), &found));
-        if (!hFind) return;
-        m_logs = Expanded(L"%SystemRoot%\\") + found.cFileName;
-        m_aside = m_logs + L".aside-" + std::to_wstring(GetCurrentProcessId());
-        m_bMoved = MoveFileW(m_logs.c_str(), m_aside.c_str()) != FALSE;
-    }
-    ~LogsFolderAside() {
-        if (!m_bMoved) return;
-        RemoveTree(m_logs);
-        MoveFileW(m_aside.c_str(), m_logs.c_str());
-    }
-    LogsFolderAside(const LogsFolderAside&) = delete;
-    LogsFolderAside& operator=(const LogsFolderAside&) = delete;
-    bool IsMoved() const { return m_bMoved; }
-
-private:
-    std::wstring m_logs;
-    std::wstring m_aside;
-    bool m_bMoved = false;
-};
 
 // A system without the Logs folder gets it (with administrators-only rights, which Wine does not
 // keep on a folder) and the copy in it.
