@@ -75,3 +75,9 @@ bool HandleNameIs(HANDLE h, const std::wstring& expected) {
     return CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), expected.c_str(),
                                 static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
 }
+
+bool HoldsEntryItself(HANDLE h, const std::wstring& folderName, const std::wstring& entryName) {
+    HandleFacts facts;
+    return ReadHandleFacts(h, facts) && !(facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           HandleNameIs(h, EntryNameIn(folderName, entryName));
+}

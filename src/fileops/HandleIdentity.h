@@ -37,3 +37,8 @@ std::wstring EntryNameIn(const std::wstring& folderName, const std::wstring& ent
 // to a file in spite of "do not follow" and give no other sign of it: the handle then holds the
 // name of the link's target.
 bool HandleNameIs(HANDLE h, const std::wstring& expected);
+
+// True when a handle opened for the entry called entryName, relative to a folder whose handle
+// holds folderName, holds that entry itself: no link (opened as itself it shows as a reparse
+// point) and no link's target (the handle would hold the target's name).
+bool HoldsEntryItself(HANDLE h, const std::wstring& folderName, const std::wstring& entryName);

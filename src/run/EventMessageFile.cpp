@@ -16,9 +16,6 @@ const wchar_t kKeptMessageFile[] = L"%SystemRoot%\\Logs\\NicUpdateMessages.exe";
 namespace {
 
 const wchar_t kKeptName[] = L"NicUpdateMessages.exe";
-// The native open options (winternl.h lacks them).
-constexpr DWORD kNativeNonDirectoryFile = 0x00000040;
-constexpr DWORD kNativeOpenReparsePoint = 0x00200000;
 // The program is a few MiB; anything far larger is not the program and is not copied.
 constexpr LONGLONG kLargestProgram = 64ll * 1024 * 1024;
 
@@ -59,12 +56,9 @@ bool KeptCopyHolds(const LogsFolder& logs, const std::vector<char>& program) {
     FileHandle hKept;
     // Shares deletion: another run may rename its own whole copy over this one meanwhile.
     if (OpenRelative(logs.hFolder.Get(), kKeptName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                     kNativeNonDirectoryFile | kNativeOpenReparsePoint, hKept) != ERROR_SUCCESS)
+                     FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, hKept) != ERROR_SUCCESS)
         return false;
-    HandleFacts facts;
-    if (!ReadHandleFacts(hKept.Get(), facts) || (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !HandleNameIs(hKept.Get(), EntryNameIn(logs.handleName, kKeptName)))
-        return false;
+    if (!HoldsEntryItself(hKept.Get(), logs.handleName, kKeptName)) return false;
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(hKept.Get(), &size) || static_cast<ULONGLONG>(size.QuadPart) != program.size()) return false;
     std::vector<char> kept;

@@ -21,15 +21,8 @@ constexpr ACCESS_MASK kAppendAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kFileOptions = FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT;
 
-// The file itself, never what a link at its name points to: a link opened as itself shows as a
-// reparse point, and a platform that follows it anyway shows the target's name on the handle.
-bool IsTheEntry(HANDLE hFile, const std::wstring& folderName, const wchar_t* pszName) {
-    HandleFacts facts;
-    return ReadHandleFacts(hFile, facts) && !(facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-           HandleNameIs(hFile, EntryNameIn(folderName, pszName));
-}
-
-// The trace file opened for appending, made (with its byte-order mark) when missing.
+// The trace file opened for appending, made (with its byte-order mark) when missing; never
+// what a link at its name points to.
 FileHandle OpenForAppending(HANDLE hFolder, const std::wstring& folderName) {
     FileHandle file;
     DWORD dwError = OpenRelative(hFolder, kTraceFileName, kAppendAccess, kShareAll, kFileOptions, file);
@@ -42,7 +35,7 @@ FileHandle OpenForAppending(HANDLE hFolder, const std::wstring& folderName) {
         // Another run made it in between.
         dwError = OpenRelative(hFolder, kTraceFileName, kAppendAccess, kShareAll, kFileOptions, file);
     }
-    if (dwError != ERROR_SUCCESS || !IsTheEntry(file.Get(), folderName, kTraceFileName)) return FileHandle();
+    if (dwError != ERROR_SUCCESS || !HoldsEntryItself(file.Get(), folderName, kTraceFileName)) return FileHandle();
     return file;
 }
 
