@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/RunEvent.h"
+#include "report/RunEvent.h"
 #include "run/RunLock.h"
 #include "run/TempPathLookup.h"
 

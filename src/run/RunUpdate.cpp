@@ -22,9 +22,9 @@
 #include "package/StepFailure.h"
 #include "run/InstallerLaunch.h"
 #include "run/ResultLog.h"
-#include "run/RunEvent.h"
+#include "report/RunEvent.h"
 #include "run/RunLock.h"
-#include "run/RunTrace.h"
+#include "report/RunTrace.h"
 #include "run/StagingFolder.h"
 
 namespace {

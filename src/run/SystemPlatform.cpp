@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "run/AdminCheck.h"
-#include "run/EventLogSource.h"
+#include "report/EventLogSource.h"
 #include "run/InstallerLaunch.h"
 #include "run/RedirectionGuard.h"
 #include "run/RunLock.h"

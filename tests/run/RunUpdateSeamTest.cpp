@@ -9,7 +9,7 @@
 
 #include "invocation/UsagePage.h"
 #include "package/ResultCodes.h"
-#include "run/RunEvent.h"
+#include "report/RunEvent.h"
 #include "run/RunUpdate.h"
 #include "run/StagingFolder.h"
 #include "support/FileUtil.h"

@@ -10,7 +10,7 @@
 #include <cwchar>
 #include <string>
 
-#include "run/EventLogSource.h"
+#include "report/EventLogSource.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {

@@ -1,4 +1,4 @@
-#include "run/TraceText.h"
+#include "report/TraceText.h"
 
 #include <cwchar>
 

@@ -1,8 +1,8 @@
-#include "run/RunEvent.h"
+#include "report/RunEvent.h"
 
 #include "invocation/RunOptions.h"
 #include "package/ResultCodes.h"
-#include "run/TraceText.h"
+#include "report/TraceText.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "run/TraceText.h"
+#include "report/TraceText.h"
 #include "support/NamedCase.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "run/EventMessageFile.h"
+#include "report/EventMessageFile.h"
 
 #include <windows.h>
 
@@ -9,7 +9,7 @@
 
 #include "fileops/HandleIdentity.h"
 #include "fileops/NtRelativeOpen.h"
-#include "run/LogsFolder.h"
+#include "report/LogsFolder.h"
 
 const wchar_t kKeptMessageFile[] = L"%SystemRoot%\\Logs\\NicUpdateMessages.exe";
 

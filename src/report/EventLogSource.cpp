@@ -1,4 +1,4 @@
-#include "run/EventLogSource.h"
+#include "report/EventLogSource.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fileops/ScopedHandle.h"
-#include "run/EventMessageFile.h"
+#include "report/EventMessageFile.h"
 
 const wchar_t kEventSourceName[] = L"NicUpdate";
 const wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\NicUpdate";

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "fileops/ScopedHandle.h"
-#include "run/TraceText.h"
+#include "report/TraceText.h"
 
 // The machine-wide trace of runs, %SystemRoot%\Logs\NicUpdate.log. Best effort: when it cannot
 // be opened or written, every call does nothing and the run goes on unchanged.

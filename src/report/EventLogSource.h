@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/RunEvent.h"
+#include "report/RunEvent.h"
 
 // The Application event source of the program.
 extern const wchar_t kEventSourceName[];

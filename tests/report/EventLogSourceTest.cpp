@@ -11,8 +11,8 @@
 
 #include "NicUpdateEvents.h"
 #include "fileops/ScopedHandle.h"
-#include "run/EventLogSource.h"
-#include "run/EventMessageFile.h"
+#include "report/EventLogSource.h"
+#include "report/EventMessageFile.h"
 #include "support/EventLogChannel.h"
 #include "support/FileUtil.h"
 #include "support/LogsFolderAside.h"

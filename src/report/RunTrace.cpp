@@ -1,4 +1,4 @@
-#include "run/RunTrace.h"
+#include "report/RunTrace.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include "fileops/HandleIdentity.h"
 #include "fileops/NtRelativeOpen.h"
-#include "run/LogsFolder.h"
+#include "report/LogsFolder.h"
 #include "run/ResultLog.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "run/LogsFolder.h"
+#include "report/LogsFolder.h"
 
 #include <windows.h>
 
