@@ -1,19 +1,52 @@
 #include "package/AuxMacInf.h"
 
+#include <windows.h>
+
 #include "fileops/FileOpEngine.h"
 #include "package/PackageLayout.h"
+#include "package/StepFailure.h"
 
-void SelectAuxMacInf(const std::wstring& stagingFolder, bool bEnableAuxMac, CFileOpEngine& engine) {
-    // All activations come before the first deactivation; a rename never replaces a file, so
-    // a name that is already taken keeps both files as they are.
+namespace {
+
+const wchar_t kStep[] = L"choose the INF of each pair";
+
+// Only a name that is not there at all: anything else (a refused look, say) may still be
+// found by the installer.
+bool IsAbsent(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD dwError = GetLastError();
+    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
+SelectionResult SelectAuxMacInf(const std::wstring& stagingFolder, bool bEnableAuxMac, CFileOpEngine& engine,
+                                StepFailure& failure) {
+    // All activations come before the first deactivation; a rename never replaces a file.
+    // Whether a failed rename matters is read from what it left: the names the installer sees.
+    SelectionResult result = SelectionResult::Made;
     for (const InfPairFolder& folder : kInfPairFolders) {
-        const std::wstring strFolder = InfPairFolderPath(stagingFolder, folder);
-        const std::wstring strChosen = bEnableAuxMac ? folder.pszBaseName : AuxMacInfName(folder);
-        engine.Rename(strFolder + strChosen + kInactiveInfSuffix, strFolder + strChosen + kActiveInfSuffix);
+        const std::wstring strChosen = InfPairFolderPath(stagingFolder, folder) +
+                                       (bEnableAuxMac ? folder.pszBaseName : AuxMacInfName(folder));
+        const std::wstring strInactive = strChosen + kInactiveInfSuffix;
+        if (engine.Rename(strInactive, strChosen + kActiveInfSuffix)) continue;
+        if (!IsAbsent(strChosen + kActiveInfSuffix)) continue;  // already active
+        if (!IsAbsent(strInactive)) {
+            failure.Set(kStep, strInactive, engine.GetLastErrorCause());
+            return SelectionResult::Failed;
+        }
+        result = SelectionResult::NotInPackage;
     }
     for (const InfPairFolder& folder : kInfPairFolders) {
-        const std::wstring strFolder = InfPairFolderPath(stagingFolder, folder);
-        const std::wstring strOther = bEnableAuxMac ? AuxMacInfName(folder) : folder.pszBaseName;
-        engine.Rename(strFolder + strOther + kActiveInfSuffix, strFolder + strOther + kInactiveInfSuffix);
+        const std::wstring strOther = InfPairFolderPath(stagingFolder, folder) +
+                                      (bEnableAuxMac ? AuxMacInfName(folder) : folder.pszBaseName);
+        const std::wstring strActive = strOther + kActiveInfSuffix;
+        // An inactive name already taken leaves the other INF active: the installer would
+        // find both.
+        if (!engine.Rename(strActive, strOther + kInactiveInfSuffix) && !IsAbsent(strActive)) {
+            failure.Set(kStep, strActive, engine.GetLastErrorCause());
+            return SelectionResult::Failed;
+        }
     }
+    return result;
 }

@@ -16,6 +16,7 @@ enum ResultCode : int {
     kResultAnotherRunActive = 13,   // another staged run holds the machine-wide lock
     kResultRunLockRefused = 14,     // the lock cannot be made or opened, or someone else made it
     kResultNotAdministrator = 15,   // the user is no member of the Administrators group
+    kResultSelectionFailed = 17,    // the installer would find another INF or install-control choice
 };
 
 // The failure exit code callers see, whatever step failed,

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -35,15 +36,17 @@ void EnsureValue(HKEY hKey, const wchar_t* pszName, DWORD dwType, const void* pD
     RegSetValueExW(hKey, pszName, 0, dwType, static_cast<const BYTE*>(pData), cbData);
 }
 
-void RegisterSource(const std::wstring& messageFile) {
+// Without a renewed kept copy the message file in place stays: an older kept copy still
+// carries the message table.
+void RegisterSource(bool bKeptCopyRenewed) {
     HKEY hCreated = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &hCreated, nullptr) != ERROR_SUCCESS)
         return;
     const RegistryKey key(hCreated);
-    if (!messageFile.empty())
-        EnsureValue(hCreated, L"EventMessageFile", REG_EXPAND_SZ, messageFile.c_str(),
-                    static_cast<DWORD>((messageFile.size() + 1) * sizeof(wchar_t)));
+    if (bKeptCopyRenewed)
+        EnsureValue(hCreated, L"EventMessageFile", REG_EXPAND_SZ, kKeptMessageFile,
+                    static_cast<DWORD>((std::wcslen(kKeptMessageFile) + 1) * sizeof(wchar_t)));
     EnsureValue(hCreated, L"TypesSupported", REG_DWORD, &kTypesSupported, sizeof kTypesSupported);
 }
 

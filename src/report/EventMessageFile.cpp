@@ -111,14 +111,10 @@ bool ReplaceKeptCopy(const LogsFolder& logs, const std::vector<char>& program) {
 
 }  // namespace
 
-std::wstring KeepEventMessageFile() {
+bool KeepEventMessageFile() {
     const std::wstring program = RunningProgramPath();
-    if (program.empty()) return std::wstring();
     std::vector<char> bytes;
-    if (!ReadProgram(program, bytes)) return program;
+    if (program.empty() || !ReadProgram(program, bytes)) return false;
     LogsFolder logs;
-    if (!HoldLogsFolder(logs)) return program;
-    if (KeptCopyHolds(logs, bytes) || ReplaceKeptCopy(logs, bytes))
-        return kKeptMessageFile;
-    return program;
+    return HoldLogsFolder(logs) && (KeptCopyHolds(logs, bytes) || ReplaceKeptCopy(logs, bytes));
 }

@@ -11,7 +11,8 @@
 extern const wchar_t kKeptMessageFile[];
 
 // Brings the kept copy up to date with the running program: written when missing or when its
-// bytes differ, under a temporary name first and renamed over, never through a link. Returns
-// the value to register: kKeptMessageFile when the copy holds the program's bytes, else the
-// running program's own path (right as long as the package stays); empty when neither is known.
-std::wstring KeepEventMessageFile();
+// bytes differ, under a temporary name first and renamed over, never through a link. True when
+// the kept copy holds the program's bytes. The program's own path is never the answer: the
+// package is deleted after the run, and every event of the source, older ones included, would
+// lose its text.
+bool KeepEventMessageFile();

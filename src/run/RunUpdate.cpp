@@ -19,6 +19,7 @@
 #include "package/PackageCopy.h"
 #include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
+#include "package/SelectionResult.h"
 #include "package/StepFailure.h"
 #include "run/InstallerLaunch.h"
 #include "run/ResultLog.h"
@@ -75,23 +76,33 @@ int TakeRunLockOrRefuse(RunLock& lock, bool bUnattended, const RunPlatform& plat
     }
 }
 
-// Makes the chosen files of the staged package active; a choice that a package lacks leaves it
-// as it is, so these steps do not fail the run.
-void PrepareStagedPackage(const std::wstring& stagingFolder, const RunOptions& options, bool bUsbPackage,
-                          CFileOpEngine& engine, RunTrace& trace) {
+// Makes the chosen files of the staged package active. A choice that a package lacks leaves it
+// as it is; a choice that the installer would not find fails the run before the installer starts.
+int PrepareStagedPackage(const std::wstring& stagingFolder, const RunOptions& options, bool bUsbPackage,
+                         CFileOpEngine& engine, RunTrace& trace, StepFailure& failure) {
     if (bUsbPackage) {
-        SelectAuxMacInf(stagingFolder, options.bEnableAuxMac, engine);
+        const SelectionResult infs = SelectAuxMacInf(stagingFolder, options.bEnableAuxMac, engine, failure);
+        if (infs == SelectionResult::Failed) return kResultSelectionFailed;
         // ENAUXMAC on makes the base-name INF of each pair the active one, off the "m" one.
         trace.Write(std::wstring(L"INF pair chosen: ENAUXMAC=") + (options.bEnableAuxMac ? L"TRUE" : L"FALSE") +
                     L", the " + (options.bEnableAuxMac ? L"base-name" : L"\"m\"") +
-                    L" INF active in each INF-pair folder under " + stagingFolder + L"\\" + kWindowsFolder);
+                    L" INF active in each INF-pair folder under " + stagingFolder + L"\\" + kWindowsFolder +
+                    (infs == SelectionResult::NotInPackage ? L" that has it" : L""));
     }
-    SelectInstallControl(stagingFolder, bUsbPackage, options.bForce, engine);
     const InstallControlFiles& files = InstallControlFor(bUsbPackage);
-    trace.Write(L"install-control variant chosen: " +
-                InstallControlPath(stagingFolder, bUsbPackage,
-                                   options.bForce ? files.pszForcedVariant : files.pszUnforcedVariant) +
-                L" as " + InstallControlPath(stagingFolder, bUsbPackage, files.pszControlFile));
+    const wchar_t* pszVariant = options.bForce ? files.pszForcedVariant : files.pszUnforcedVariant;
+    const std::wstring choice = InstallControlPath(stagingFolder, bUsbPackage, pszVariant) + L" as " +
+                                InstallControlPath(stagingFolder, bUsbPackage, files.pszControlFile);
+    switch (SelectInstallControl(stagingFolder, bUsbPackage, options.bForce, failure)) {
+    case SelectionResult::Made:
+        trace.Write(L"install-control variant chosen: " + choice);
+        return kResultOk;
+    case SelectionResult::NotInPackage:
+        trace.Write(L"install-control variant left as packaged, the package lacks a file of: " + choice);
+        return kResultOk;
+    default:
+        return kResultSelectionFailed;
+    }
 }
 
 // Stages the package, then extracts the drivers or runs the installer, then writes the
@@ -128,7 +139,8 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     trace.Write(L"package copied: " + CopiedText(copied) + L" into " + stagingFolder);
 
     if (bInstall) {
-        PrepareStagedPackage(stagingFolder, options, bUsbPackage, engine, trace);
+        nRetCode = PrepareStagedPackage(stagingFolder, options, bUsbPackage, engine, trace, failure);
+        if (nRetCode != kResultOk) return nRetCode;
         trace.Write(std::wstring(L"installer started: ") + szCommandLine);
         unsigned long dwInstallerExitCode = 0;
         // Its exit code is recorded, never judged; but an installer that never ran installed nothing.

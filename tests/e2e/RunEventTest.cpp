@@ -2,11 +2,17 @@
 // event log channel (Wine keeps no log to read the event back from).
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
+#include "fileops/ScopedHandle.h"
+#include "report/EventLogSource.h"
+#include "report/EventMessageFile.h"
 #include "support/EventLogChannel.h"
 #include "support/FileUtil.h"
+#include "support/LogsFolderAside.h"
 #include "support/NamedCase.h"
 #include "support/ProgramFixture.h"
 #include "support/UnixShell.h"
@@ -52,5 +58,50 @@ INSTANTIATE_TEST_SUITE_P(
         EventRunCase{"RefusedCommandLine", L"/s /vFORCE", 1603, {L"none", L"BadValue (3)", L"1603"},
                      L"read the command line: "}),
     CaseName());
+
+std::wstring Expanded(const wchar_t* pszText) {
+    wchar_t szExpanded[MAX_PATH] = {};
+    const DWORD cch = ExpandEnvironmentStringsW(pszText, szExpanded, MAX_PATH);
+    return cch == 0 || cch > MAX_PATH ? std::wstring() : szExpanded;
+}
+
+bool SetMessageFileValue(const std::wstring& text) {
+    HKEY hKey = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                        nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+        return false;
+    const RegistryKey key(hKey);
+    return RegSetValueExW(hKey, L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+std::wstring MessageFileValue() {
+    wchar_t szValue[MAX_PATH * 2] = {};
+    DWORD cb = sizeof szValue - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kEventSourceKey, L"EventMessageFile", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, szValue, &cb) != ERROR_SUCCESS)
+        return L"(no value)";
+    return szValue;
+}
+
+class UnrenewedMessageFile : public ProgramTest {};
+
+// The kept message file cannot be renewed (a file stands where the Logs folder belongs): the
+// source's registration stays as it was, and never names the package's own program, which
+// deployment tools delete after the run. (Under Wine a rename replaces a held file or an empty
+// folder at the kept name, so those do not stop the renewal here as they do on Windows.)
+TEST_F(UnrenewedMessageFile, LeavesTheRegistrationAsItWas) {
+    MakePackage();
+    ASSERT_TRUE(SetMessageFileValue(kKeptMessageFile));
+    const LogsFolderAside aside;
+    ASSERT_TRUE(aside.IsMoved()) << "cannot move the Logs folder aside: error " << GetLastError();
+    WriteBytes(Expanded(L"%SystemRoot%\\Logs"), "a file in the Logs folder's place");
+
+    const ProgramOutcome outcome = Run(L"/s /vFORCE");
+
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_EQ(MessageFileValue(), kKeptMessageFile);
+    EXPECT_FALSE(IsFolder(Expanded(L"%SystemRoot%\\Logs")));
+}
 
 }  // namespace

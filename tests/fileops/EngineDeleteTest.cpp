@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fileops/FileOpEngine.h"
@@ -210,3 +211,67 @@ TEST_F(EngineDelete, OpenFolderIsEmptiedThroughItsHandleAndGoesWhenItCloses) {
     EXPECT_FALSE(PathExists(root));
     EXPECT_EQ(engine.GetLastErrorCode(), 0u);
 }
+
+namespace {
+
+// While the delete waits on the read-only question inside f\m, it holds f and f\m open. Another
+// party that moved either away meanwhile could put a folder of its own in its place, or take
+// the emptied folder's content out of the delete's reach: the holds share no deletion, so the
+// move is refused.
+struct HeldFolderCase : NamedCase {
+    const wchar_t* pszFolder;  // below the test folder
+};
+
+class FolderDuringDelete : public EngineDelete, public ::testing::WithParamInterface<HeldFolderCase> {};
+
+HWND FindOwnQuestionBox(DWORD dwTimeoutMs) {
+    for (DWORD dwWaited = 0; dwWaited < dwTimeoutMs; dwWaited += 20) {
+        const HWND hBox = FindWindowW(L"#32770", L"Warning");
+        DWORD dwProcessId = 0;
+        if (hBox && GetWindowThreadProcessId(hBox, &dwProcessId) && dwProcessId == GetCurrentProcessId()) return hBox;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_P(FolderDuringDelete, CannotBeMovedAway) {
+    const std::wstring root = temp / L"f";
+    WriteBytes(root + L"\\m\\ro.txt", "ro");
+    WriteBytes(root + L"\\m\\s.txt", "s");
+    SetReadOnly(root + L"\\m\\ro.txt", true);
+    const std::wstring folder = temp / GetParam().pszFolder;
+    const std::wstring aside = temp / L"moved";
+    bool bBoxSeen = false;
+    bool bMoved = false;
+    DWORD dwMoveError = 0;
+    std::size_t nAnswered = 0;
+    std::thread other([&] {
+        bBoxSeen = FindOwnQuestionBox(10000) != nullptr;
+        if (bBoxSeen) {
+            bMoved = MoveFileW(folder.c_str(), aside.c_str()) != FALSE;
+            dwMoveError = GetLastError();
+        }
+        MessageBoxAnswerer answerer({Answer::Yes});
+        answerer.WaitAllAnswered();
+        nAnswered = answerer.AnsweredCount();
+    });
+    CFileOpEngine engine;
+
+    const bool bDeleted = engine.Delete(root);
+    other.join();
+
+    ASSERT_TRUE(bBoxSeen) << "the delete asked no question";
+    EXPECT_EQ(nAnswered, 1u);
+    EXPECT_FALSE(bMoved) << Narrow(folder) << " was moved while the delete worked in it";
+    EXPECT_EQ(dwMoveError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_TRUE(bDeleted);
+    EXPECT_FALSE(PathExists(root));
+    EXPECT_FALSE(PathExists(aside));
+}
+
+INSTANTIATE_TEST_SUITE_P(Holds, FolderDuringDelete,
+                         ::testing::Values(HeldFolderCase{"FolderBeingEmptied", L"f\\m"},
+                                           HeldFolderCase{"FolderAbove", L"f"}),
+                         CaseName());

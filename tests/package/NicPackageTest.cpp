@@ -13,8 +13,9 @@ TEST_F(StagedPackage, NicPackageKeepsEveryDriverFile) {
     const std::string drivers[] = {TreeDigest(Staged(L"Windows\\WIN7")), TreeDigest(Staged(L"Windows\\WIN8")),
                                    TreeDigest(Staged(L"Windows\\WIN10"))};
 
-    for (bool bEnableAuxMac : {true, false}) SelectAuxMacInf(m_staging, bEnableAuxMac, m_engine);
-    SelectInstallControl(m_staging, false, false, m_engine);
+    for (bool bEnableAuxMac : {true, false})
+        EXPECT_EQ(SelectAuxMacInf(m_staging, bEnableAuxMac, m_engine, m_failure), SelectionResult::NotInPackage);
+    EXPECT_EQ(SelectInstallControl(m_staging, false, false, m_failure), SelectionResult::Made);
 
     EXPECT_EQ(ListTree(Staged(L"Windows")), ListTree(InRoot(L"Windows")));
     EXPECT_EQ(TreeDigest(Staged(L"Windows\\WIN7")), drivers[0]);
