@@ -54,10 +54,10 @@ int RecordBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
     g_seen.style = style;
     return 1;  // OK
 }
-unsigned long RecordLaunch(wchar_t* commandLine, unsigned long& dwExitCode) {
+unsigned long RecordLaunch(wchar_t* commandLine, void*, InstallerWait& wait) {
     ++g_seen.nLaunches;
     g_seen.commandLine = commandLine;
-    dwExitCode = 3010;
+    wait.dwExitCode = 3010;
     return g_seen.dwLaunchError;
 }
 void RecordEvent(const RunEvent& event) { g_seen.events.push_back(event); }
