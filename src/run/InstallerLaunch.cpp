@@ -97,7 +97,7 @@ bool ReadJobProcesses(HANDLE hJob, std::vector<ULONG_PTR>& ids) {
 // The id is trusted only while the process it opens is in the job: an id can be reused.
 void HandOnHold(HANDLE hJob, HANDLE hHeldFolder, DWORD dwProcessId) {
     KernelHandle process(
-        OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcessId));
+        OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_INFORMATION, FALSE, dwProcessId));
     BOOL bInJob = FALSE;
     if (!process || !IsProcessInJob(process.Get(), hJob, &bInJob) || !bInJob) return;
     HANDLE hCopy = nullptr;
