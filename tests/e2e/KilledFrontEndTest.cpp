@@ -20,10 +20,10 @@ constexpr DWORD kStepMs = 60000;
 // A watcher's wait for its path, at most a minute, then the kill of every front end whose Unix
 // command line holds the marker. Wine runs a Windows program as "wine <program> <arguments>",
 // so the test's own paths on the command line find exactly this test's run.
-std::string KillScript(const std::wstring& marker, const std::wstring& appears) {
+std::string KillScript(const std::wstring& marker, const std::string& appears) {
     std::string script;
     if (!appears.empty())
-        script += "i=0\nwhile [ ! -e '" + UnixPathOf(appears) + "' ]; do\n"
+        script += "i=0\nwhile [ ! -e '" + appears + "' ]; do\n"
                   "  i=$((i+1)); [ $i -gt 6000 ] && { echo never appeared; exit 3; }\n  sleep 0.01\ndone\n";
     script += "n=0\nfor d in /proc/[0-9]*; do\n"
               "  c=$( { tr '\\0' ' ' <\"$d/cmdline\"; } 2>/dev/null) || continue\n"
@@ -121,7 +121,7 @@ TEST_P(KilledWhileItsInstallerWorks, RetryAnswers1618AndTheInstallersPackageStay
         ASSERT_TRUE(WaitForPath(m_folder / L"bootstrapper-ended.txt", kStepMs));
     }
 
-    ExpectKilled(RunUnixScript(KillScript(FirstLog(), L"")));
+    ExpectKilled(RunUnixScript(KillScript(FirstLog(), "")));
     const std::wstring retryLog = m_folder / L"retry.log";
     EXPECT_EQ(Run(L"/s /vLOGFILE=" + retryLog).dwExitCode, 1618u);
 
@@ -151,19 +151,33 @@ INSTANTIATE_TEST_SUITE_P(Installers, KilledWhileItsInstallerWorks,
                          CaseName());
 
 // A kill at a step that no process outlives: the package copy, the driver extraction, the
-// result log. Each case's package is large enough that the step lasts while the kill lands.
+// result log. The copy and the extraction are watched for their first folder, with a package
+// large enough that the step lasts while the kill lands; the result log step is held at the
+// question whether to remove a read-only old log, which an interactive run asks.
 struct StepCase : NamedCase {
     const wchar_t* pszArguments;  // <log> and <out> stand for the test's paths
+    const wchar_t* pszRetry;      // the next run's
     bool bInstall;                // else a driver extraction, whose log holds the record alone
-    const wchar_t* pszAppears;    // what the watcher waits for before it kills, below the test folder
-    unsigned nSmallFiles;         // per per-OS driver folder
+    // What the watcher waits for before it kills, below the test folder on the Linux side: the
+    // run upper-cases keyword values, and Wine makes new names as they are given. Null: the
+    // read-only question.
+    const char* pszAppears;
+    unsigned nSmallFiles;  // per per-OS driver folder
     unsigned nOthersFiles;
-    std::size_t cbInstallLog;     // of the installer's install log, 0 for the usual one
 };
 
 std::wstring Expand(std::wstring text, const std::wstring& name, const std::wstring& value) {
     const std::size_t pos = text.find(name);
     return pos == std::wstring::npos ? text : text.replace(pos, name.size(), value);
+}
+
+bool WaitForReadOnlyQuestion(DWORD dwTimeoutMs) {
+    const DWORD dwStart = GetTickCount();
+    while (FindWindowW(L"#32770", L"Warning") == nullptr) {
+        if (GetTickCount() - dwStart > dwTimeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
 }
 
 class KilledDuringAStep : public KilledRun, public ::testing::WithParamInterface<StepCase> {};
@@ -175,30 +189,35 @@ TEST_P(KilledDuringAStep, TheNextRunSucceedsWithOneRecordAndNoStagingFolderLeft)
     spec.nSmallFiles = c.nSmallFiles;
     spec.nOthersFiles = c.nOthersFiles;
     MakePackage(spec);
-    std::string installLog = c.bInstall ? kStandinLogText : "";
-    if (c.cbInstallLog != 0) {
-        installLog = std::string(c.cbInstallLog, 'x') + "\r\n";
-        ConfigureInstaller("log=" + std::string(c.cbInstallLog, 'x') + "\r\n");
-    }
     const std::wstring log = m_folder / L"run.log";
     const std::wstring out = m_folder / L"Out";
-    const std::wstring arguments = Expand(Expand(c.pszArguments, L"<log>", log), L"<out>", out);
-    StartFrontEnd(arguments);
-    UnixScriptInBackground watcher(KillScript(log, m_folder / c.pszAppears));
-    ASSERT_TRUE(watcher.IsStarted());
-    ExpectKilled(watcher.Wait(kStepMs));
+    if (c.pszAppears == nullptr) {
+        WriteBytes(log, "an earlier run's log\r\n");
+        SetReadOnly(log, true);
+    }
+    StartFrontEnd(Expand(Expand(c.pszArguments, L"<log>", log), L"<out>", out));
+    if (c.pszAppears != nullptr) {
+        UnixScriptInBackground watcher(KillScript(log, UnixPathOf(m_folder.Path()) + "/" + c.pszAppears));
+        ASSERT_TRUE(watcher.IsStarted());
+        ExpectKilled(watcher.Wait(kStepMs));
+    } else {
+        ASSERT_TRUE(WaitForReadOnlyQuestion(kStepMs)) << "the run never asked about the old log";
+        ExpectKilled(RunUnixScript(KillScript(log, "")));
+    }
 
-    EXPECT_EQ(Run(arguments).dwExitCode, 0u);
-    EXPECT_EQ(ReadBytes(log), installLog + kLogRecord);
+    EXPECT_EQ(Run(Expand(Expand(c.pszRetry, L"<log>", log), L"<out>", out)).dwExitCode, 0u);
+    EXPECT_EQ(ReadBytes(log), (c.bInstall ? std::string(kStandinLogText) : std::string()) + kLogRecord);
     EXPECT_FALSE(PathExists(Staging()));
     if (!c.bInstall) ExpectUsbDriversLaidOut(out + L"\\production");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, KilledDuringAStep,
-    ::testing::Values(StepCase{"PackageCopy", L"/s /vLOGFILE=<log>", true, L"temp\\KVNIC_INST_TEMP\\Windows", 0, 1500, 0},
-                      StepCase{"DriverExtraction", L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"", false, L"Out", 150, 0, 0},
-                      StepCase{"ResultLog", L"/s /vLOGFILE=<log>", true, L"run.log", 0, 0, 32u << 20}),
+    ::testing::Values(StepCase{"PackageCopy", L"/s /vLOGFILE=<log>", L"/s /vLOGFILE=<log>", true,
+                               "temp/KVNIC_INST_TEMP/Windows", 0, 1500},
+                      StepCase{"DriverExtraction", L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"",
+                               L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"", false, "OUT", 150, 0},
+                      StepCase{"ResultLog", L"/vLOGFILE=<log>", L"/s /vLOGFILE=<log>", true, nullptr, 0, 0}),
     CaseName());
 
 }  // namespace
