@@ -9,8 +9,22 @@
 bool BuildInstallerCommandLine(const std::wstring& stagingFolder, bool bSilent, wchar_t* commandLine,
                                std::size_t cchBuffer);
 
-// Starts the command line hidden, in the caller's current folder, and waits for it without a
-// time-out. Returns ERROR_SUCCESS with the installer's exit code, or the Win32 error when the
-// process cannot be started. The exit code is only recorded, never judged: the installer's
-// outcome is in its own install log, and any value, -1 included, is a valid one.
-unsigned long LaunchAndWait(wchar_t* commandLine, unsigned long& dwExitCode);
+// What the run learned while it waited for the installer.
+struct InstallerWait {
+    unsigned long dwExitCode = 0;  // Setup.exe's own
+    // ERROR_SUCCESS: the installer ran in a job and the run waited until no process of it was
+    // left. Otherwise why no job could be made or joined: the run waited for Setup.exe alone.
+    unsigned long dwJobError = 0;
+    unsigned long nOutliving = 0;        // processes of the installer still at work when Setup.exe ended
+    unsigned long dwOutlivingWaitMs = 0;  // how long the run then waited for them
+};
+
+// Starts the command line hidden, in the caller's current folder, inside a job of its own
+// (created suspended, joined, resumed; no breakaway; never ended with the job's handle, so an
+// installer outlives a killed caller), and waits without a time-out until no process of the
+// job is left. hHeldFolder, the staging folder's hold, is the one handle the installer inherits,
+// and every later process of the job is handed a copy as it starts: the folder stays held while
+// any of them works, whoever ends first. Returns ERROR_SUCCESS with what wait says, or the Win32
+// error when the process cannot be started. The exit code is only recorded, never judged: the
+// installer's outcome is in its own install log, and any value, -1 included, is a valid one.
+unsigned long LaunchAndWait(wchar_t* commandLine, void* hHeldFolder, InstallerWait& wait);

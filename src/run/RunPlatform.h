@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/RunEvent.h"
+#include "run/InstallerLaunch.h"
 #include "run/RunLock.h"
 #include "run/TempPathLookup.h"
 
@@ -9,9 +10,10 @@ struct RunPlatform {
     bool (*pfnIsAdminMember)();
     // MessageBoxW without an owner window.
     int (*pfnMessageBox)(const wchar_t* text, const wchar_t* caption, unsigned style);
-    // Starts the command line (a writable buffer of 260) and waits: ERROR_SUCCESS with the
-    // installer's exit code, or the Win32 error when it cannot start.
-    unsigned long (*pfnLaunchAndWait)(wchar_t* commandLine, unsigned long& dwExitCode);
+    // Starts the command line (a writable buffer of 260), handing it the held staging folder,
+    // and waits for every process of the installer: ERROR_SUCCESS with what the wait found, or
+    // the Win32 error when it cannot start (LaunchAndWait).
+    unsigned long (*pfnLaunchAndWait)(wchar_t* commandLine, void* hHeldFolder, InstallerWait& wait);
     // The machine-wide lock of staged runs, taken when free (TakeRunLock).
     RunLock (*pfnTakeRunLock)();
     // GetTempPath2W, or null where kernel32 lacks it (FindTempPath2).

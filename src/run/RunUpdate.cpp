@@ -53,10 +53,15 @@ std::wstring CopiedText(const CopiedAmount& copied) {
     return std::to_wstring(copied.nFiles) + L" files, " + std::to_wstring(copied.nBytes) + L" bytes";
 }
 
+// A run refused because another run, or the installer of one, is at work; an interactive
+// caller is told so first.
+int RefuseAsSecondRun(bool bUnattended, const RunPlatform& platform) {
+    if (!bUnattended) platform.pfnMessageBox(kAnotherRunText, kAnotherRunCaption, MB_OK | MB_ICONWARNING);
+    return kResultAnotherRunActive;
+}
+
 // One staged run at a time: two runs would share one staging folder and delete each other's
-// files. The one place where a run is refused because another run is at work; an interactive
-// caller is told so first. Anything but a lock this run holds ends the run before it touches
-// anything.
+// files. Anything but a lock this run holds ends the run before it touches anything.
 int TakeRunLockOrRefuse(RunLock& lock, bool bUnattended, const RunPlatform& platform, StepFailure& failure) {
     lock = platform.pfnTakeRunLock();
     switch (lock.State()) {
@@ -64,8 +69,7 @@ int TakeRunLockOrRefuse(RunLock& lock, bool bUnattended, const RunPlatform& plat
         return kResultOk;
     case RunLockState::HeldByAnotherRun:
         failure.Set(L"take the machine-wide run lock", L"", ERROR_INSTALL_ALREADY_RUNNING);
-        if (!bUnattended) platform.pfnMessageBox(kAnotherRunText, kAnotherRunCaption, MB_OK | MB_ICONWARNING);
-        return kResultAnotherRunActive;
+        return RefuseAsSecondRun(bUnattended, platform);
     case RunLockState::ForeignOwner:
         failure.SetFinding(L"take the machine-wide run lock", L"",
                            L"an object of the lock's name that neither SYSTEM nor Administrators own");
@@ -127,10 +131,13 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     std::wmemcpy(options.szTargetPath, stagingFolder.c_str(), stagingFolder.size() + 1);
 
     CFileOpEngine engine(bUnattended);
-    bool bLeftoverRemoved = false;
-    // Held until the folder is removed: nobody can move it and put another in its place.
-    FileHandle heldStagingFolder = CreateFreshStagingFolder(stagingFolder, engine, bLeftoverRemoved, failure);
-    if (bLeftoverRemoved) trace.Write(L"leftover removed: " + stagingFolder);
+    StagingLeftover leftover = StagingLeftover::None;
+    // Held until the folder is removed: nobody can move it and put another in its place. The
+    // installer is handed the hold too, so it outlives this process while the installer works.
+    FileHandle heldStagingFolder = CreateFreshStagingFolder(stagingFolder, engine, leftover, failure);
+    if (leftover == StagingLeftover::Removed) trace.Write(L"leftover removed: " + stagingFolder);
+    // The lock alone cannot tell: a killed run leaves it abandoned while its installer goes on.
+    if (leftover == StagingLeftover::HeldByInstaller) return RefuseAsSecondRun(bUnattended, platform);
     if (!heldStagingFolder) return kResultCannotCreateFolder;
     trace.Write(L"staging folder created: " + stagingFolder);
     CopiedAmount copied;
@@ -142,14 +149,21 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         nRetCode = PrepareStagedPackage(stagingFolder, options, bUsbPackage, engine, trace, failure);
         if (nRetCode != kResultOk) return nRetCode;
         trace.Write(std::wstring(L"installer started: ") + szCommandLine);
-        unsigned long dwInstallerExitCode = 0;
+        InstallerWait wait;
         // Its exit code is recorded, never judged; but an installer that never ran installed nothing.
-        const unsigned long dwLaunchError = platform.pfnLaunchAndWait(szCommandLine, dwInstallerExitCode);
+        const unsigned long dwLaunchError = platform.pfnLaunchAndWait(szCommandLine, heldStagingFolder.Get(), wait);
         if (dwLaunchError != ERROR_SUCCESS) {
             failure.Set(L"start the installer", stagingFolder + L"\\" + kWindowsFolder + kInstallerFile, dwLaunchError);
             return kResultInstallerNotStarted;
         }
-        trace.Write(L"installer ended: exit code " + std::to_wstring(dwInstallerExitCode) + L" (recorded only)");
+        if (wait.dwJobError != ERROR_SUCCESS)
+            trace.Write(L"installer not in a job of its own (Win32 error " + std::to_wstring(wait.dwJobError) + L": " +
+                        SystemErrorText(wait.dwJobError) + L"): the run waited for Setup.exe alone, not for processes it started");
+        trace.Write(L"installer ended: exit code " + std::to_wstring(wait.dwExitCode) + L" (recorded only)");
+        if (wait.nOutliving > 0)
+            trace.Write(L"installer processes outlived Setup.exe: " +
+                        std::to_wstring(wait.nOutliving) + L", waited " + std::to_wstring(wait.dwOutlivingWaitMs) +
+                        L" ms for them to end");
     } else {
         nRetCode = ExtractDrivers(stagingFolder, options.szDriverPath, bUsbPackage, engine, failure);
         if (nRetCode != kResultOk) return nRetCode;

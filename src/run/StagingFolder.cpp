@@ -4,6 +4,7 @@
 
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
+#include "fileops/FolderForRemoval.h"
 #include "fileops/HeldFolder.h"
 #include "fileops/ProtectedFolder.h"
 #include "invocation/RunOptions.h"
@@ -46,23 +47,53 @@ bool GetStagingFolderPath(std::wstring& stagingFolder, TempPathFunction pfnTempP
     return true;
 }
 
-FileHandle CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine, bool& bLeftoverRemoved,
+namespace {
+
+// A leftover folder is opened for removal first and emptied through that handle; a file or a
+// link is removed as itself. The open is what finds an installer still at work: the run that
+// started it handed it the staging folder's hold. False when something stays; failure is set
+// only when the engine's last failure would not say why.
+bool RemoveLeftover(const std::wstring& stagingFolder, DWORD dwSeen, CFileOpEngine& engine, StagingLeftover& leftover,
+                    StepFailure& failure) {
+    const bool bPlainFolder = (dwSeen & FILE_ATTRIBUTE_DIRECTORY) && !(dwSeen & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (!bPlainFolder) return engine.Delete(stagingFolder);
+    FileHandle folder;
+    const DWORD dwError = OpenFolderForRemoval(stagingFolder, folder);
+    if (dwError == ERROR_SHARING_VIOLATION) {
+        leftover = StagingLeftover::HeldByInstaller;
+        failure.Set(L"remove the leftover staging folder", stagingFolder, ERROR_INSTALL_ALREADY_RUNNING);
+        return false;
+    }
+    if (dwError != ERROR_SUCCESS) {
+        failure.Set(L"remove the leftover staging folder", stagingFolder, dwError);
+        return false;
+    }
+    // The folder itself goes when its handle closes.
+    return engine.DeleteOpenFolder(folder.Get(), stagingFolder);
+}
+
+}  // namespace
+
+FileHandle CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine, StagingLeftover& leftover,
                                     StepFailure& failure) {
-    bLeftoverRemoved = false;
-    const bool bLeftover = GetFileAttributesW(stagingFolder.c_str()) != INVALID_FILE_ATTRIBUTES;
-    // Whatever the delete left makes the creation below fail; the delete's failure says why.
-    const bool bRemoved = engine.Delete(stagingFolder);
+    leftover = StagingLeftover::None;
+    const DWORD dwSeen = GetFileAttributesW(stagingFolder.c_str());
+    const bool bLeftover = dwSeen != INVALID_FILE_ATTRIBUTES;
+    // Whatever the removal left makes the creation below fail; the removal's failure says why.
+    const bool bRemoved = !bLeftover || RemoveLeftover(stagingFolder, dwSeen, engine, leftover, failure);
+    if (leftover == StagingLeftover::HeldByInstaller) return FileHandle();
     // The temporary folder itself is the user's and is made with the usual rights when missing.
     std::wstring chain = stagingFolder;
     CreateFolderChain(chain, true);
     if (!CreateAdministratorsOnlyFolder(stagingFolder)) {
-        if (bLeftover && !bRemoved)
-            SetEngineFailure(failure, L"remove the leftover staging folder", engine);
-        else
+        if (!bRemoved) {
+            if (!failure.IsSet()) SetEngineFailure(failure, L"remove the leftover staging folder", engine);
+        } else {
             failure.Set(L"create the staging folder", stagingFolder, GetLastError());
+        }
         return FileHandle();
     }
-    bLeftoverRemoved = bLeftover;
+    if (bLeftover) leftover = StagingLeftover::Removed;
     FileHandle held = HoldFolder(stagingFolder);
     if (!held) failure.Set(L"hold the staging folder", stagingFolder, GetLastError());
     return held;

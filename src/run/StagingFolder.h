@@ -23,11 +23,20 @@ std::wstring JoinStagingFolderPath(const std::wstring& tempFolder);
 
 class CFileOpEngine;
 
+// What stood at the staging path before CreateFreshStagingFolder made it anew.
+enum class StagingLeftover {
+    None,     // nothing
+    Removed,  // something, and it went
+    // A folder that someone holds without sharing its deletion: the installer of a run that
+    // ended before it (killed by a deployment tool's time-out) still works from it.
+    HeldByInstaller,
+};
+
 // Removes whatever an earlier run, or anyone else, left at the staging path and creates the
 // folder anew, open to SYSTEM and Administrators only, and held (HoldFolder) from then on, so
 // that nobody can move it and put another folder in its place. Invalid when anything remains
 // there or the folder cannot be created and held by this call: the installer must run from
-// nothing but what this run staged.
-// bLeftoverRemoved: something stood at the path and went.
-FileHandle CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine, bool& bLeftoverRemoved,
+// nothing but what this run staged. A leftover folder is opened for removal before the first
+// delete: one that is held stays whole (HeldByInstaller, failure set).
+FileHandle CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine, StagingLeftover& leftover,
                                     StepFailure& failure);

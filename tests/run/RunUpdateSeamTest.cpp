@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "fileops/HeldFolder.h"
+#include "fileops/HandleIdentity.h"
 #include "invocation/UsagePage.h"
 #include "package/ResultCodes.h"
 #include "report/RunEvent.h"
 #include "run/RunUpdate.h"
 #include "run/StagingFolder.h"
 #include "support/FileUtil.h"
+#include "support/LogsFolderAside.h"
 #include "support/NamedCase.h"
 #include "support/StdoutCapture.h"
 #include "support/TempFolder.h"
@@ -29,6 +32,8 @@ struct Seen {
     unsigned style = 0xFFFF;
     std::wstring commandLine;
     unsigned long dwLaunchError = ERROR_SUCCESS;  // what the stand-in launch answers
+    InstallerWait wait;                           // and what it found while it waited
+    std::wstring heldName;                        // what the hold it was handed holds
     std::vector<RunEvent> events;
 };
 Seen g_seen;
@@ -54,10 +59,12 @@ int RecordBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
     g_seen.style = style;
     return 1;  // OK
 }
-unsigned long RecordLaunch(wchar_t* commandLine, unsigned long& dwExitCode) {
+unsigned long RecordLaunch(wchar_t* commandLine, void* hHeldFolder, InstallerWait& wait) {
     ++g_seen.nLaunches;
     g_seen.commandLine = commandLine;
-    dwExitCode = 3010;
+    ReadHandleName(static_cast<HANDLE>(hHeldFolder), g_seen.heldName);
+    wait = g_seen.wait;
+    wait.dwExitCode = 3010;
     return g_seen.dwLaunchError;
 }
 void RecordEvent(const RunEvent& event) { g_seen.events.push_back(event); }
@@ -344,6 +351,123 @@ INSTANTIATE_TEST_SUITE_P(
         LockCase{"InteractiveInstallWithAForeignLock", {L"/vLOGFILE=<log>"}, RunLockState::ForeignOwner, 1603, false},
         LockCase{"SilentInstallWithAForeignLock", {L"/s", L"/vLOGFILE=<log>"}, RunLockState::ForeignOwner, 1603, false},
         LockCase{"InteractiveInstallWithoutALock", {L"/vLOGFILE=<log>"}, RunLockState::Failed, 1603, false}),
+    CaseName());
+
+// A staging folder that someone holds without sharing its deletion: the installer of a run that
+// was killed, whose lock was then taken over, still works from it.
+class HeldStagingFolder : public RunUpdateSeam, public ::testing::WithParamInterface<LockCase> {};
+
+TEST_P(HeldStagingFolder, EndsTheRunBeforeAnythingOfItGoes) {
+    const LockCase& c = GetParam();
+    WriteBytes(m_staging + L"\\Windows\\Setup.exe", "the killed run's installer");
+    WriteBytes(m_staging + L"\\Others\\a.txt", "a");
+    FileHandle installersHold = HoldFolder(m_staging);
+    ASSERT_TRUE(installersHold);
+    const std::wstring drv = m_folder / L"Drivers";
+    const std::wstring log = m_folder / L"run.log";
+
+    EXPECT_EQ(Run(Expanded(c.args, drv, log), true), c.nExitCode);
+
+    EXPECT_EQ(g_seen.nLaunches, 0);
+    EXPECT_EQ(ListTree(m_staging),
+              (std::vector<std::wstring>{L"Others\\", L"Others\\a.txt", L"Windows\\", L"Windows\\Setup.exe"}));
+    EXPECT_EQ(ReadBytes(m_staging + L"\\Windows\\Setup.exe"), "the killed run's installer");
+    EXPECT_FALSE(PathExists(drv));
+    EXPECT_FALSE(PathExists(log));
+    ASSERT_EQ(g_seen.nBoxes, c.bBox ? 1 : 0);
+    if (c.bBox) {
+        EXPECT_EQ(g_seen.caption, L"QVP tool");
+        EXPECT_EQ(g_seen.style, static_cast<unsigned>(MB_OK | MB_ICONWARNING));
+    }
+    ASSERT_EQ(g_seen.events.size(), 1u);
+    EXPECT_EQ(g_seen.events[0].wEventId, kEventAnotherRunActive);
+    const std::wstring failure = L"remove the leftover staging folder, path \"" + m_staging + L"\", Win32 error 1618: ";
+    EXPECT_EQ(g_seen.events[0].strings[3].substr(0, failure.size()), failure) << Narrow(g_seen.events[0].strings[3]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HeldStagingFolder,
+    ::testing::Values(LockCase{"SilentInstall", {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, 1618, false},
+                      LockCase{"InteractiveInstall", {L"/vLOGFILE=<log>"}, RunLockState::Taken, 1618, true},
+                      LockCase{"SilentExtraction", {L"/s", L"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>"},
+                               RunLockState::Taken, 1618, false}),
+    CaseName());
+
+// The installer is handed the staging folder's own hold, and what the wait found reaches the trace.
+struct TraceLine {
+    const char* pszStart;
+    const char* pszEnd;
+};
+struct WaitCase : NamedCase {
+    InstallerWait wait;
+    std::vector<TraceLine> lines;  // between "installer started" and "result log written", after the process id
+};
+
+class InstallerWaitTrace : public RunUpdateSeam, public ::testing::WithParamInterface<WaitCase> {
+protected:
+    // This run's lines after the installer's start and before the result log, without the process id.
+    static std::vector<std::string> LinesAfterInstallerStart() {
+        wchar_t szWindows[MAX_PATH] = {};
+        GetSystemWindowsDirectoryW(szWindows, MAX_PATH);
+        const std::string text = ReadBytes(std::wstring(szWindows) + L"\\Logs\\NicUpdate.log");
+        std::vector<std::string> lines;
+        bool bStarted = false;
+        for (std::size_t start = 0; start < text.size();) {
+            std::size_t end = text.find("\r\n", start);
+            if (end == std::string::npos) end = text.size();
+            std::string line = text.substr(start, end - start);
+            start = end + 2;
+            line.erase(0, line.find("] ") + 2);
+            if (line.rfind("result log written: ", 0) == 0) break;
+            if (bStarted) lines.push_back(line);
+            bStarted = bStarted || line.rfind("installer started: ", 0) == 0;
+        }
+        return lines;
+    }
+};
+
+TEST_P(InstallerWaitTrace, HandsTheHoldOnAndTracesWhatTheWaitFound) {
+    const WaitCase& c = GetParam();
+    LogsFolderAside logsAside;
+    ASSERT_TRUE(logsAside.IsMoved());
+    g_seen.wait = c.wait;
+
+    EXPECT_EQ(Run({L"/s", L"/vLOGFILE=" + (m_folder / L"run.log")}, true), 0);
+
+    ASSERT_EQ(g_seen.nLaunches, 1);
+    std::wstring tempName;
+    ASSERT_TRUE(ReadHandleName(HoldFolder(m_folder / L"temp").Get(), tempName));
+    EXPECT_EQ(g_seen.heldName, EntryNameIn(tempName, L"KVNIC_INST_TEMP"));
+    const std::vector<std::string> lines = LinesAfterInstallerStart();
+    ASSERT_EQ(lines.size(), c.lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].rfind(c.lines[i].pszStart, 0), 0u) << lines[i];
+        const std::string end = c.lines[i].pszEnd;
+        EXPECT_TRUE(lines[i].size() >= end.size() && lines[i].compare(lines[i].size() - end.size(), end.size(), end) == 0)
+            << lines[i];
+    }
+}
+
+InstallerWait Wait(unsigned long dwJobError, unsigned long nOutliving, unsigned long dwOutlivingWaitMs) {
+    InstallerWait wait;
+    wait.dwJobError = dwJobError;
+    wait.nOutliving = nOutliving;
+    wait.dwOutlivingWaitMs = dwOutlivingWaitMs;
+    return wait;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, InstallerWaitTrace,
+    ::testing::Values(
+        WaitCase{"SetupAlone", Wait(ERROR_SUCCESS, 0, 0), {{"installer ended: exit code 3010 (recorded only)", ""}}},
+        WaitCase{"ProcessesOutlivedSetup", Wait(ERROR_SUCCESS, 2, 6250),
+                 {{"installer ended: exit code 3010 (recorded only)", ""},
+                  {"installer processes outlived Setup.exe: 2, waited 6250 ms for them to end", ""}}},
+        // Where jobs cannot nest the run still waits for Setup.exe, and says what it could not wait for.
+        WaitCase{"NoJob", Wait(ERROR_ACCESS_DENIED, 0, 0),
+                 {{"installer not in a job of its own (Win32 error 5: ",
+                   "): the run waited for Setup.exe alone, not for processes it started"},
+                  {"installer ended: exit code 3010 (recorded only)", ""}}}),
     CaseName());
 
 struct LocklessCase : NamedCase {

@@ -8,12 +8,17 @@
 //   log=TEXT      InstallLog.txt holds TEXT and a line break; "log=" alone writes no install log
 //   driverlog=PATH  where InstallLog.txt goes (default: the family's product folder as the
 //                 program's layout table names it; tests give the folder literally)
-//   wait=MS       sleeps before it ends
-//   waitfor=PATH  before it ends, waits until PATH exists (at most a minute)
+//   wait=MS       sleeps before it writes the install log and ends
+//   waitfor=PATH  then waits until PATH exists (at most a minute)
 //   started=PATH  written at its start, before anything else: "files=N" with N the number of
 //                 files in its package (the folder above its own), so a test knows it runs
 //   ended=PATH    written last, after the wait: the package's file count again
+//   child=NAME    right after "started", starts a copy of itself that reads the file NAME beside
+//                 it instead of standin.cfg, the way a bootstrapper hands its work on, and does
+//                 not wait for it
+//   childinherit=1  the copy inherits its inheritable handles (default: none)
 #include <windows.h>
+#include <shellapi.h>
 
 #include <map>
 #include <string>
@@ -24,6 +29,8 @@
 #include "package/PackageLayout.h"
 
 namespace {
+
+const wchar_t kConfigSwitch[] = L"--config";
 
 std::string ReadFileBytes(const std::wstring& path, bool& bFound) {
     std::string bytes;
@@ -95,6 +102,17 @@ void WriteFileCount(const std::string& path, const std::wstring& root) {
     WriteFileBytes(Wide(path), "files=" + std::to_string(CountFiles(root)) + "\r\n");
 }
 
+void StartCopy(const std::wstring& program, const std::wstring& configName, bool bInherit) {
+    std::wstring commandLine = L"\"" + program + L"\" " + kConfigSwitch + L" " + configName;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, bInherit, 0, nullptr, nullptr, &startup, &info))
+        return;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
 }  // namespace
 
 int wmain() {
@@ -104,9 +122,16 @@ int wmain() {
     ownFolder.erase(ownFolder.rfind(L'\\'));                        // ...\Windows
     std::wstring root = ownFolder.substr(0, ownFolder.rfind(L'\\'));  // the staged package root
 
+    // A copy started by "child=" is told its configuration on its command line.
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const bool bCopy = argv != nullptr && argc == 3 && std::wstring(argv[1]) == kConfigSwitch;
+    const std::wstring configName = bCopy ? argv[2] : L"standin.cfg";
+    LocalFree(argv);
     std::map<std::string, bool> present;
-    std::map<std::string, std::string> config = ReadConfig(ownFolder + L"\\standin.cfg", present);
+    std::map<std::string, std::string> config = ReadConfig(ownFolder + L"\\" + configName, present);
     if (present["started"]) WriteFileCount(config["started"], root);
+    if (present["child"]) StartCopy(szModule, Wide(config["child"]), config["childinherit"] == "1");
     bool bFound = false;
     const bool bUsbPackage = ProfileNamesUsb(ReadFileBytes(ownFolder + L"\\" + kProfileFile, bFound));
 
@@ -130,6 +155,8 @@ int wmain() {
     record += "instctrl=" + (bFound ? control : std::string("MISSING")) + "\r\n";
     if (present["record"]) WriteFileBytes(Wide(config["record"]), record);
 
+    if (present["wait"]) Sleep(static_cast<DWORD>(std::stoul(config["wait"])));
+    for (int nPolls = 0; present["waitfor"] && !Exists(Wide(config["waitfor"])) && nPolls < 3000; ++nPolls) Sleep(20);
     std::string logText = present["log"] ? config["log"] : std::string("stand-in driver install log");
     if (!logText.empty()) {
         logText += "\r\n";
@@ -139,8 +166,6 @@ int wmain() {
         CreateFolderChain(chain, true);
         WriteFileBytes(logPath, logText);
     }
-    if (present["wait"]) Sleep(static_cast<DWORD>(std::stoul(config["wait"])));
-    for (int nPolls = 0; present["waitfor"] && !Exists(Wide(config["waitfor"])) && nPolls < 3000; ++nPolls) Sleep(20);
     if (present["ended"]) WriteFileCount(config["ended"], root);
     return present["exit"] ? std::stoi(config["exit"]) : 0;
 }
