@@ -112,14 +112,16 @@ TEST_P(LinkInProduction, LinkedFolderSurvivesAndTheDriversLandUnderTheirNames) {
         ExpectUsbDriversLaidOut(production);
         EXPECT_NE(ReadBytes(log).find(kLogRecord), std::string::npos);
     } else {
-        // The move to a final name that the link still holds fails: no drivers under a wrong name pass.
         EXPECT_FALSE(PathExists(log));
+        ExpectTraceEndsWith({"failed: remove the old driver folder, path \"" + ConsoleBytes(production + c.pszLink),
+                             "run ended: result CannotCreateFolder (8), exit code 1603"});
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Link, LinkInProduction,
-    ::testing::Values(ProductionLinkCase{"UnderAnotherName", L"\\linked", 0},
+    // The old folder cannot be removed while the link stays in it: the run stops there.
+    ::testing::Values(ProductionLinkCase{"UnderAnotherName", L"\\linked", 1603},
                       ProductionLinkCase{"UnderAFinalName", L"\\Windows7-x86", 1603}),
     CaseName());
 
@@ -218,8 +220,7 @@ TEST_F(SwapDuringDelete, ExtractionFolderNeverLeadsTheDeleteIntoTheLinkedFolder)
     ExpectSwapped(*watcher);
     ExpectCanaryIntact();
     EXPECT_FALSE(InstallerRan());
-    // The failed delete of the old folder is no failure of the run: the drivers still land
-    // under their own names beside what could not be removed.
+    // An old folder that cannot be removed ends the run: no drivers land beside what stayed.
     if (outcome.dwExitCode == 0) {
         ExpectUsbDriversLaidOut(production);
         EXPECT_NE(ReadBytes(log).find(kLogRecord), std::string::npos);
