@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "fileops/FExeption.h"
-#include "fileops/FolderListing.h"
 #include "fileops/HandleDelete.h"
+#include "fileops/HeldFolder.h"
 #include "fileops/PathKind.h"
 #include "fileops/PathText.h"
 #include "fileops/QuietInvalidParameter.h"
@@ -16,17 +16,16 @@
 namespace {
 constexpr int kNoNestLimit = -1;
 
-// For the tally of a single-file copy; a size that cannot be read counts as nothing.
-unsigned long long FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // Reads the thread's last error before the allocation of the exception can change it.
 CFExeption* LastSystemError() {
     const DWORD dwError = GetLastError();
     return new CFExeption(static_cast<std::uint32_t>(dwError));
+}
+
+// A folder path as it is opened: without trailing backslashes, but a drive's root keeps its own.
+std::wstring FolderToOpen(std::wstring path) {
+    while (path.size() > 1 && path.back() == L'\\' && path[path.size() - 2] != L':') path.pop_back();
+    return path;
 }
 }  // namespace
 
@@ -39,16 +38,38 @@ CFileOpEngine::CFileOpEngine(bool bUnattended)
 
 bool CFileOpEngine::Copy(std::wstring source, std::wstring target) {
     if (IsCopyOntoParent(source, target)) return true;
-    bool bResult = true;
+    const bool bResult = RunCopy([&] { CopyAny(source, target); });
+    m_nNestBudget = kNoNestLimit;
+    m_copy.LimitSubfolders(kNoNestLimit);
+    return bResult;
+}
+
+template <class Step>
+bool CFileOpEngine::RunCopy(Step step) {
+    m_strWorkingPath.clear();
     try {
-        CopyAny(source, target);
+        step();
     } catch (CFExeption* pCaught) {
         std::unique_ptr<CFExeption> failure(pCaught);
-        NoteFailure(*failure, m_strWorkingPath);
-        bResult = false;
+        // Before the copy through handles begins, the engine's own path says where it stopped.
+        NoteFailure(*failure, m_strWorkingPath.empty() ? m_copy.WorkingPath() : m_strWorkingPath);
+        return false;
     }
-    m_nNestBudget = kNoNestLimit;
-    return bResult;
+    return true;
+}
+
+bool CFileOpEngine::OpenSourceFolder(void* hParent, const std::wstring& name, const std::wstring& path,
+                                     FileHandle& out) {
+    return RunCopy([&] { out = m_copy.OpenSourceFolder(hParent, name, path); });
+}
+
+bool CFileOpEngine::MakeFolder(void* hParent, const std::wstring& name, const std::wstring& path, FileHandle& out) {
+    return RunCopy([&] { out = m_copy.MakeTargetFolder(hParent, name, path); });
+}
+
+bool CFileOpEngine::CopyContents(void* hSource, const std::wstring& sourcePath, void* hTarget,
+                                 const std::wstring& targetPath) {
+    return RunCopy([&] { m_copy.CopyContents(hSource, sourcePath, hTarget, targetPath); });
 }
 
 template <class Step>
@@ -130,24 +151,30 @@ void CFileOpEngine::CopyAny(std::wstring source, std::wstring target) {
         const std::wstring strNotFound = source + L" not found";
         EnsureTrailingBackslash(source);
         EnsureTrailingBackslash(target);
-        source += L"*.*";
-        {
-            CFolderListing listing;
-            if (!listing.Begin(source)) throw new CFExeption(strNotFound, listing.Error());
-            if (!listing.Advance()) throw new CFExeption(strNotFound, listing.Error());
-            const std::wstring strFolderName = LastFolderName(source);
-            if (!strFolderName.empty()) {
-                target += strFolderName;
-                EnsureTrailingBackslash(target);
-                m_strWorkingPath = target;
-                if (!CreateDirectoryW(target.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-                    throw LastSystemError();
-            }
+        const FileHandle sourceFolder = HoldFolderAsNamed(FolderToOpen(source));
+        if (!sourceFolder) throw new CFExeption(strNotFound, GetLastError());
+        m_strWorkingPath = target;
+        const FileHandle targetFolder = HoldFolderAsNamed(FolderToOpen(target));
+        if (!targetFolder) throw LastSystemError();
+        m_strWorkingPath.clear();
+        // The copy lands in a folder of the source's name, or for a bare relative name straight
+        // in the target.
+        const std::wstring strFolderName = LastFolderName(source + L"*.*");
+        FileHandle made;
+        std::wstring into = FolderToOpen(target);
+        if (!strFolderName.empty()) {
+            into = target + strFolderName;
+            made = m_copy.MakeTargetFolder(targetFolder.Get(), strFolderName, into);
         }
-        CopyFolderContents(source, target);
+        m_copy.LimitSubfolders(m_nNestBudget);
+        m_copy.CopyContents(sourceFolder.Get(), FolderToOpen(source), made ? made.Get() : targetFolder.Get(), into);
+        return;
     }
 
-    if (ProbePath(source) == PathIsFile && ProbePath(target) == PathIsFile) CopySingleFile(source, target, FileSize(source));
+    if (ProbePath(source) == PathIsFile && ProbePath(target) == PathIsFile) {
+        CopySingleFile(source, target);
+        return;
+    }
 
     if (ProbePath(source) == PathIsFile && ProbePath(target) == PathIsFolder) {
         EnsureTrailingBackslash(target);
@@ -165,49 +192,23 @@ void CFileOpEngine::CopyAny(std::wstring source, std::wstring target) {
         if (nSplit != 0) throw new CFExeption(std::uint32_t{ERROR_FILENAME_EXCED_RANGE});
         target += szBaseName;
         target += szExtension;
-        CopySingleFile(source, target, FileSize(source));
+        CopySingleFile(source, target);
     }
 }
 
-void CFileOpEngine::CopyFolderContents(const std::wstring& pattern, const std::wstring& target) {
-    // A folder that exists and cannot be listed, wholly or to its end, would leave a partial copy
-    // that looks complete. Only an empty drive root matches nothing at all.
-    m_strWorkingPath = pattern.substr(0, pattern.rfind(L'\\'));
-    CFolderListing listing;
-    if (!listing.Begin(pattern)) {
-        if (listing.Error() == ERROR_FILE_NOT_FOUND) return;
-        throw new CFExeption(std::uint32_t{listing.Error()});
-    }
-    for (bool bMore = true; bMore;) {
-        bMore = listing.Advance();
-        if (listing.IsDots()) continue;
-        if (!listing.IsFolder()) {
-            CopySingleFile(listing.FullPath(), target + listing.Name(), listing.Size());
-            continue;
-        }
-        if (m_nNestBudget == 0) continue;
-        const std::wstring subPattern = listing.FullPath() + L"\\*.*";
-        const std::wstring subTarget = target + listing.Name() + L"\\";
-        m_strWorkingPath = subTarget;
-        if (ProbePath(subTarget) == PathMissing && !CreateDirectoryW(subTarget.c_str(), nullptr))
-            throw LastSystemError();
-        if (m_nNestBudget > 0) --m_nNestBudget;
-        CopyFolderContents(subPattern, subTarget);
-    }
-    if (listing.Error() != ERROR_NO_MORE_FILES) {
-        m_strWorkingPath = pattern.substr(0, pattern.rfind(L'\\'));
-        throw new CFExeption(std::uint32_t{listing.Error()});
-    }
-}
-
-void CFileOpEngine::CopySingleFile(const std::wstring& source, const std::wstring& target,
-                                   unsigned long long ullSize) {
+void CFileOpEngine::CopySingleFile(const std::wstring& source, const std::wstring& target) {
     m_strWorkingPath = source;
-    // Most copies land in a fresh folder: creating the file outright spares the platform the
-    // look for an existing target. An existing one is then replaced as before, with the
-    // replacing copy's error.
-    if (!CopyFileW(source.c_str(), target.c_str(), TRUE) && !CopyFileW(source.c_str(), target.c_str(), FALSE))
-        throw LastSystemError();
-    ++m_ullCopiedFiles;
-    m_ullCopiedBytes += ullSize;
+    const FileHandle sourceFile(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!sourceFile) throw LastSystemError();
+    // The target's folder is opened as given; the file is made in it through that handle.
+    const std::size_t lastSlash = target.rfind(L'\\');
+    const std::wstring folder = lastSlash == std::wstring::npos ? std::wstring(L".")
+                                                                : FolderToOpen(target.substr(0, lastSlash + 1));
+    const std::wstring name = lastSlash == std::wstring::npos ? target : target.substr(lastSlash + 1);
+    m_strWorkingPath = target;
+    const FileHandle targetFolder = HoldFolderAsNamed(folder);
+    if (!targetFolder) throw LastSystemError();
+    m_strWorkingPath.clear();
+    m_copy.CopyFileInto(sourceFile.Get(), source, targetFolder.Get(), name, target);
 }

@@ -3,17 +3,30 @@
 #include <cstdint>
 #include <string>
 
+#include "fileops/HandleCopy.h"
+#include "fileops/ScopedHandle.h"
+
 class CFExeption;
 class CHandleDelete;
 
-// Copies, deletes and renames files and folder trees. Failures are raised inside as
-// CFExeption and caught by the public operations, which keep the last failure's text and code.
+// Copies, deletes and renames files and folder trees: a thin front over the copy and the delete
+// through handles (HandleCopy, HandleDelete). Failures are raised inside as CFExeption and
+// caught by the public operations, which keep the last failure's text and code.
 class CFileOpEngine {
 public:
     // bUnattended: nobody is there to answer the read-only question; it is answered as Yes.
     explicit CFileOpEngine(bool bUnattended = false);
 
+    // The top of each side is opened as given; everything below it through handles (HandleCopy).
     bool Copy(std::wstring source, std::wstring target);
+    // The folder called name inside the folder hParent holds, opened to be copied from; out
+    // stays invalid when there is none, which is no failure. A link there fails.
+    bool OpenSourceFolder(void* hParent, const std::wstring& name, const std::wstring& path, FileHandle& out);
+    // The folder called name inside the folder hParent holds, made when missing (a link at the
+    // name is removed as itself or fails) and held in out.
+    bool MakeFolder(void* hParent, const std::wstring& name, const std::wstring& path, FileHandle& out);
+    // Everything inside the folder hSource holds into the folder hTarget holds.
+    bool CopyContents(void* hSource, const std::wstring& sourcePath, void* hTarget, const std::wstring& targetPath);
     bool Delete(std::wstring path);
     // The entry called name inside the folder that hFolder holds, without looking up the
     // folder's path again; path names the entry for the read-only question and failures.
@@ -35,16 +48,17 @@ public:
     // The file or folder the last failure was met on.
     std::wstring GetLastErrorPath() const { return m_strLastErrorPath; }
     // Files copied and their bytes, over every copy of this engine.
-    unsigned long long CopiedFiles() const { return m_ullCopiedFiles; }
-    unsigned long long CopiedBytes() const { return m_ullCopiedBytes; }
+    unsigned long long CopiedFiles() const { return m_copy.CopiedFiles(); }
+    unsigned long long CopiedBytes() const { return m_copy.CopiedBytes(); }
     bool HasKeptItems() const { return m_bKeptItems; }
 
 private:
     bool IsCopyOntoParent(const std::wstring& source, const std::wstring& target) const;
     void NoteNesting(const std::wstring& source, const std::wstring& target);
     void CopyAny(std::wstring source, std::wstring target);
-    void CopyFolderContents(const std::wstring& pattern, const std::wstring& target);
-    void CopySingleFile(const std::wstring& source, const std::wstring& target, unsigned long long ullSize);
+    void CopySingleFile(const std::wstring& source, const std::wstring& target);
+    template <class Step>
+    bool RunCopy(Step step);
     void NoteFailure(const CFExeption& failure, const std::wstring& path);
     template <class Step>
     bool RunDelete(Step step);
@@ -56,9 +70,8 @@ private:
     std::uint32_t m_dwLastError;
     std::uint32_t m_dwLastErrorCause = 0;
     std::wstring m_strLastErrorPath;
-    std::wstring m_strWorkingPath;  // what a copy is at, for failures
-    unsigned long long m_ullCopiedFiles = 0;
-    unsigned long long m_ullCopiedBytes = 0;
+    std::wstring m_strWorkingPath;  // what a copy is at before the copy through handles begins
+    CHandleCopy m_copy;
     bool m_bKeptItems;
     int m_nNestBudget;
     bool m_bUnattended;

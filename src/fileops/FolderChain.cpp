@@ -4,7 +4,12 @@
 
 #include <io.h>
 
+#include <vector>
+
+#include "fileops/HandleIdentity.h"
+#include "fileops/HeldFolder.h"
 #include "fileops/ModulePath.h"
+#include "fileops/NtRelativeOpen.h"
 
 bool CreateFolderChain(std::wstring& path, bool bLastIsFile) {
     if (ResolveModuleRelative(path) != 0) return false;
@@ -28,4 +33,50 @@ bool CreateFolderChain(std::wstring& path, bool bLastIsFile) {
     if (_waccess(checked.c_str(), 0) == 0) return true;
     SetLastError(dwCreateError != ERROR_SUCCESS ? dwCreateError : ERROR_PATH_NOT_FOUND);
     return false;
+}
+
+FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade) {
+    bChainMade = true;
+    // The deepest folder of the chain that exists, and the names below it, deepest first.
+    std::wstring existing = folder;
+    std::vector<std::wstring> missing;
+    while (GetFileAttributesW(existing.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const DWORD dwError = GetLastError();
+        const std::size_t lastSlash = existing.rfind(L'\\');
+        if ((dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND) || lastSlash == std::wstring::npos ||
+            lastSlash + 1 == existing.size()) {
+            bChainMade = false;
+            SetLastError(dwError);
+            return FileHandle();
+        }
+        missing.push_back(existing.substr(lastSlash + 1));
+        existing.erase(lastSlash);
+        if (!existing.empty() && existing.back() == L':') existing += L'\\';  // a drive's root keeps it
+    }
+    if (missing.empty()) return HoldFolderForEntries(folder);
+
+    FileHandle parent = HoldFolderAsNamed(existing);
+    if (!parent) {
+        bChainMade = false;
+        return FileHandle();
+    }
+    for (auto name = missing.rbegin(); name != missing.rend(); ++name) {
+        std::wstring parentName;
+        FileHandle made;
+        if (!ReadHandleName(parent.Get(), parentName) ||
+            OpenOrCreateFolderRelative(parent.Get(), *name, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_REPARSE_POINT,
+                                       made) != ERROR_SUCCESS) {
+            bChainMade = false;
+            return FileHandle();
+        }
+        // Someone put a link at the name before it was made: what is made inside would land
+        // wherever the link's maker chose.
+        if (!HoldsEntryItself(made.Get(), parentName, *name)) {
+            SetLastError(ERROR_DIRECTORY);
+            return FileHandle();
+        }
+        parent = std::move(made);
+    }
+    return parent;
 }

@@ -51,6 +51,9 @@ DWORD NativeOptionsFor(EntryKind kind) {
     return dwOptions;
 }
 
+// ERROR_DIRECTORY_NOT_SUPPORTED, which older SDK headers lack.
+constexpr DWORD kErrorDirectoryNotSupported = 336;
+
 [[noreturn]] void ThrowError(DWORD dwError) { throw new CFExeption(static_cast<std::uint32_t>(dwError)); }
 [[noreturn]] void ThrowLastError() { ThrowError(GetLastError()); }
 
@@ -93,14 +96,21 @@ void CHandleDelete::RemovePath(const std::wstring& path) {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder) ThrowLastError();
-    RemoveNamed(folder.Get(), name, path, dwSeen);
+    RemoveNamed(folder.Get(), name, path, dwSeen, true);
 }
 
 void CHandleDelete::RemoveEntryIn(HANDLE hFolder, const std::wstring& name, const std::wstring& path) {
     m_workingPath = path;
     const DWORD dwSeen = SeenAttributes(path);
     if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
-    RemoveNamed(hFolder, name, path, dwSeen);
+    RemoveNamed(hFolder, name, path, dwSeen, true);
+}
+
+void CHandleDelete::RemoveFileOrLinkIn(HANDLE hFolder, const std::wstring& name, const std::wstring& path) {
+    m_workingPath = path;
+    const DWORD dwSeen = SeenAttributes(path);
+    if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
+    RemoveNamed(hFolder, name, path, dwSeen, false);
 }
 
 void CHandleDelete::RemoveOpenFolder(HANDLE hFolder, const std::wstring& path) {
@@ -121,10 +131,12 @@ DWORD CHandleDelete::SeenAttributes(const std::wstring& path) {
     return INVALID_FILE_ATTRIBUTES;
 }
 
-void CHandleDelete::RemoveNamed(HANDLE hFolder, const std::wstring& name, const std::wstring& path, DWORD dwSeen) {
+void CHandleDelete::RemoveNamed(HANDLE hFolder, const std::wstring& name, const std::wstring& path, DWORD dwSeen,
+                                bool bFolderToo) {
     std::wstring folderName;
     if (!ReadHandleName(hFolder, folderName)) ThrowLastError();
     const EntryKind kind = KindOf(dwSeen);
+    if (kind == EntryKind::Folder && !bFolderToo) ThrowError(kErrorDirectoryNotSupported);
     FileHandle opened;
     if (OpenRelative(hFolder, name, AccessFor(kind), ShareFor(kind), NativeOptionsFor(kind), opened) != ERROR_SUCCESS)
         ThrowLastError();

@@ -34,6 +34,9 @@ public:
     void RemovePath(const std::wstring& path);
     // The entry called name inside the folder that hFolder holds; path names it for messages.
     void RemoveEntryIn(HANDLE hFolder, const std::wstring& name, const std::wstring& path);
+    // The same for an entry that must be a file or a link (as itself): a real folder there is
+    // refused with ERROR_DIRECTORY_NOT_SUPPORTED and left as it is.
+    void RemoveFileOrLinkIn(HANDLE hFolder, const std::wstring& name, const std::wstring& path);
     // Everything inside the folder that hFolder holds, then the folder itself: it goes when the
     // last handle to it closes. hFolder needs DELETE and list access and synchronous I/O; it
     // stays the caller's to close.
@@ -47,7 +50,8 @@ private:
     // The path's attributes, or INVALID_FILE_ATTRIBUTES when there is nothing to remove and that
     // is no failure; otherwise throws.
     DWORD SeenAttributes(const std::wstring& path);
-    void RemoveNamed(HANDLE hFolder, const std::wstring& name, const std::wstring& path, DWORD dwSeen);
+    void RemoveNamed(HANDLE hFolder, const std::wstring& name, const std::wstring& path, DWORD dwSeen,
+                     bool bFolderToo);
     void RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std::wstring& path, const std::wstring& name);
     void MarkForDeletion(HANDLE h);
     bool TryMarkForDeletion(HANDLE h);

@@ -43,3 +43,16 @@ FileHandle HoldFolderForEntries(const std::wstring& folder) {
     }
     return opened;
 }
+
+FileHandle HoldFolderAsNamed(const std::wstring& path) {
+    FileHandle folder(CreateFileW(path.c_str(), kHeldFolderAccess | FILE_TRAVERSE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!folder || !GetFileInformationByHandleEx(folder.Get(), FileAttributeTagInfo, &tag, sizeof tag))
+        return FileHandle();
+    if (!(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_DIRECTORY);
+        return FileHandle();
+    }
+    return folder;
+}

@@ -16,3 +16,9 @@ FileHandle HoldFolder(const std::wstring& path);
 // platforms open a link's target in spite of the flag; the path's own attributes still show
 // the link there.
 FileHandle HoldFolderForEntries(const std::wstring& folder);
+
+// The same hold for a folder a caller named, opened as the caller wrote it: a link in the
+// caller's own path is the caller's choice and is followed. What the run then makes inside is
+// made relative to this handle (NtRelativeOpen). Refused with ERROR_DIRECTORY when the path ends
+// at no folder.
+FileHandle HoldFolderAsNamed(const std::wstring& path);

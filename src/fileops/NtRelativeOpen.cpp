@@ -7,6 +7,7 @@ namespace {
 // The values the native create takes for its disposition.
 constexpr ULONG kNativeOpen = 1;    // FILE_OPEN
 constexpr ULONG kNativeCreate = 2;  // FILE_CREATE
+constexpr ULONG kNativeOpenIf = 3;  // FILE_OPEN_IF
 
 DWORD Fail(DWORD dwError) {
     SetLastError(dwError);
@@ -47,4 +48,9 @@ DWORD OpenRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAcces
 DWORD CreateNewRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
                         FileHandle& out) {
     return NativeCreate(hFolder, name, dwAccess, dwShare, kNativeCreate, FILE_NON_DIRECTORY_FILE, out);
+}
+
+DWORD OpenOrCreateFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
+                                 DWORD dwOptions, FileHandle& out) {
+    return NativeCreate(hFolder, name, dwAccess, dwShare, kNativeOpenIf, dwOptions | FILE_DIRECTORY_FILE, out);
 }

@@ -19,3 +19,8 @@ DWORD OpenRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAcces
 // Creates a new file; fails when anything of that name exists (a link included).
 DWORD CreateNewRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
                         FileHandle& out);
+
+// Opens the folder called name, or creates it when there is none (a link there is opened, not
+// replaced). dwOptions are added to FILE_DIRECTORY_FILE.
+DWORD OpenOrCreateFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
+                                 DWORD dwOptions, FileHandle& out);

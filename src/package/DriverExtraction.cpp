@@ -2,43 +2,141 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
+#include "fileops/HeldFolder.h"
 #include "fileops/ModulePath.h"
-#include "fileops/PathKind.h"
 #include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
 
-int ExtractDrivers(const std::wstring& stagingFolder, const std::wstring& extractionFolder,
-                   bool bUsbPackage, CFileOpEngine& engine, StepFailure& failure) {
-    std::wstring strStaging = stagingFolder;
-    std::wstring strExtraction = extractionFolder;
-    ResolveModuleRelative(strStaging);
-    ResolveModuleRelative(strExtraction);
+namespace {
 
-    // The folder is rebuilt from nothing, so no driver of an earlier run survives.
-    engine.Delete(strExtraction);
-    if (!CreateFolderChain(strExtraction, false)) {
-        failure.Set(L"create the driver folder", strExtraction, GetLastError());
+const wchar_t kCreateStep[] = L"create the driver folder";
+const wchar_t kCopyStep[] = L"copy the drivers";
+
+// "\WIN7\32" gives "WIN7" and "32".
+std::vector<std::wstring> Components(const wchar_t* pszRelative) {
+    std::vector<std::wstring> parts;
+    std::wstring part;
+    for (const wchar_t* p = pszRelative;; ++p) {
+        if (*p == L'\\' || *p == L'\0') {
+            if (!part.empty()) parts.push_back(part);
+            part.clear();
+            if (*p == L'\0') return parts;
+        } else {
+            part += *p;
+        }
+    }
+}
+
+// Opens the staged folder "Windows" + relative through the handles of each folder on the way.
+// True with folder invalid when some folder on the way does not exist.
+bool OpenStagedFolder(CFileOpEngine& engine, void* hWindows, const std::wstring& windowsPath,
+                      const wchar_t* pszRelative, FileHandle& folder, std::wstring& path) {
+    void* hParent = hWindows;
+    path = windowsPath;
+    FileHandle parent;
+    for (const std::wstring& part : Components(pszRelative)) {
+        path += L"\\" + part;
+        if (!engine.OpenSourceFolder(hParent, part, path, folder)) return false;
+        if (!folder) return true;
+        parent = std::move(folder);
+        hParent = parent.Get();
+    }
+    folder = std::move(parent);
+    return true;
+}
+
+// The driver folders the family's rows read, each once, in row order: what a failed search names.
+std::wstring DriverFoldersOfFamily(bool bUsbPackage) {
+    std::wstring listed;
+    for (const OsDriverRow& row : kOsDriverRows) {
+        const std::wstring folder = std::wstring(kWindowsFolder) + OsDriverSource(row, bUsbPackage);
+        if ((listed + L",").find(folder + L",") != std::wstring::npos) continue;
+        listed += (listed.empty() ? L"" : L", ") + folder;
+    }
+    return listed;
+}
+
+}  // namespace
+
+int ExtractDrivers(void* hStaging, const std::wstring& stagingFolder, const std::wstring& extractionFolder,
+                   bool bUsbPackage, CFileOpEngine& engine, StepFailure& failure) {
+    std::wstring strExtraction = extractionFolder;
+    ResolveModuleRelative(strExtraction);
+    // The caller's folder is the caller's own path, made and opened as written; "production"
+    // and everything below it are made through the held caller's folder.
+    const std::size_t lastSlash = strExtraction.rfind(L'\\');
+    std::wstring given = lastSlash == std::wstring::npos ? std::wstring(L".") : strExtraction.substr(0, lastSlash);
+    while (given.size() > 1 && given.back() == L'\\') given.pop_back();
+    if (!given.empty() && given.back() == L':') given += L'\\';
+    const std::wstring name = strExtraction.substr(lastSlash + 1);
+    std::wstring chain = given;
+    if (!CreateFolderChain(chain, false)) {
+        failure.Set(kCreateStep, strExtraction, GetLastError());
+        return kResultCannotCreateFolder;
+    }
+    const FileHandle givenFolder = HoldFolderAsNamed(given);
+    if (!givenFolder) {
+        failure.Set(kCreateStep, strExtraction, GetLastError());
         return kResultCannotCreateFolder;
     }
 
-    // The folder copy lands under the source's last component ("32" or "64"); each row then
-    // moves it to its own name, which frees the intermediate name for the next row.
-    const std::wstring strDrivers = strStaging + L"\\" + kWindowsFolder;
-    // A folder the family lacks yields no row. A copy or a move that fails would leave the
-    // caller with incomplete drivers, or drivers under a name nobody looks for.
+    // The folder is rebuilt from nothing, so no driver of an earlier run survives. One that
+    // stays (a link that cannot be removed as itself, a held file) would mix old drivers with
+    // these, or lead the copies wherever a link points.
+    if (!engine.DeleteIn(givenFolder.Get(), name, strExtraction)) {
+        const std::uint32_t dwCause = engine.GetLastErrorCause();
+        if (dwCause != ERROR_FILE_NOT_FOUND && dwCause != ERROR_PATH_NOT_FOUND) {
+            SetEngineFailure(failure, L"remove the old driver folder", engine);
+            return kResultCannotCreateFolder;
+        }
+    }
+    FileHandle production;
+    if (!engine.MakeFolder(givenFolder.Get(), name, strExtraction, production)) {
+        SetEngineFailure(failure, kCreateStep, engine);
+        return kResultCannotCreateFolder;
+    }
+
+    const std::wstring windowsPath = stagingFolder + L"\\" + kWindowsFolder;
+    FileHandle windows;
+    if (!engine.OpenSourceFolder(hStaging, kWindowsFolder, windowsPath, windows)) {
+        SetEngineFailure(failure, kCopyStep, engine);
+        return kResultCannotCreateFolder;
+    }
+    // Each row is copied straight into its final folder, made in the held extraction folder: no
+    // intermediate name, nothing renamed, no path looked up again. A folder the family lacks
+    // yields no row; a copy that fails would leave the caller with incomplete drivers.
+    int nCopied = 0;
     for (const OsDriverRow& row : kOsDriverRows) {
-        const std::wstring source = strDrivers + OsDriverSource(row, bUsbPackage);
-        if (ProbePath(source) == PathMissing) continue;
-        if (!engine.Copy(source, strExtraction)) {
-            SetEngineFailure(failure, L"copy the drivers", engine);
+        if (!windows) break;
+        FileHandle source;
+        std::wstring sourcePath;
+        if (!OpenStagedFolder(engine, windows.Get(), windowsPath, OsDriverSource(row, bUsbPackage), source,
+                              sourcePath)) {
+            SetEngineFailure(failure, kCopyStep, engine);
             return kResultCannotCreateFolder;
         }
-        if (!engine.Rename(strExtraction + row.pszIntermediate, strExtraction + row.pszFinal)) {
-            SetEngineFailure(failure, L"name the drivers' folder for its Windows version", engine);
+        if (!source) continue;
+        const wchar_t* pszFinal = row.pszFinal + 1;  // without its leading backslash
+        const std::wstring finalPath = strExtraction + row.pszFinal;
+        FileHandle copy;
+        if (!engine.MakeFolder(production.Get(), pszFinal, finalPath, copy) ||
+            !engine.CopyContents(source.Get(), sourcePath, copy.Get(), finalPath)) {
+            SetEngineFailure(failure, kCopyStep, engine);
             return kResultCannotCreateFolder;
         }
+        ++nCopied;
+    }
+    // An empty extraction folder is no extraction: the profile names the other family, or the
+    // package lost its drivers.
+    if (nCopied == 0) {
+        failure.SetFinding(L"find the drivers to extract", windowsPath,
+                           std::wstring(L"none of the ") + (bUsbPackage ? L"USB" : L"NIC") +
+                               L" family's driver folders exists (" + DriverFoldersOfFamily(bUsbPackage) + L")");
+        return kResultNoDriverFolders;
     }
     return kResultOk;
 }

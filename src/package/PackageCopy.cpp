@@ -4,10 +4,14 @@
 
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
+#include "fileops/HeldFolder.h"
 #include "fileops/ModulePath.h"
-#include "fileops/PathKind.h"
 #include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
+
+namespace {
+const wchar_t kCopyStep[] = L"copy the package";
+}  // namespace
 
 std::wstring PackageSourceFolder(const std::wstring& drive, const std::wstring& folder,
                                  const std::wstring& name) {
@@ -19,6 +23,21 @@ std::wstring PackageSourceFolder(const std::wstring& drive, const std::wstring& 
 }
 
 int CopyPackage(const std::wstring& target, CopiedAmount& copied, StepFailure& failure) {
+    std::wstring strTarget = target;
+    if (!CreateFolderChain(strTarget, false)) {
+        failure.Set(L"create the folder to copy the package into", strTarget, GetLastError());
+        return kResultCannotCreateFolder;
+    }
+    // Opened once as the caller wrote it; everything below is made through this handle.
+    const FileHandle held = HoldFolderAsNamed(strTarget);
+    if (!held) {
+        failure.Set(kCopyStep, strTarget, GetLastError());
+        return kResultCannotCreateFolder;
+    }
+    return CopyPackage(held.Get(), strTarget, copied, failure);
+}
+
+int CopyPackage(void* hTarget, const std::wstring& targetPath, CopiedAmount& copied, StepFailure& failure) {
     wchar_t szFileName[260] = {};
     wchar_t szDrive[3] = {};
     wchar_t szFolder[256] = {};
@@ -27,10 +46,12 @@ int CopyPackage(const std::wstring& target, CopiedAmount& copied, StepFailure& f
         failure.SetFinding(L"find the package", szFileName, L"the program's own path cannot be read or is too long");
         return kResultNoModuleName;
     }
-
-    std::wstring strTarget = target;
-    if (!CreateFolderChain(strTarget, false)) {
-        failure.Set(L"create the folder to copy the package into", strTarget, GetLastError());
+    // The root as the program's own path gives it; its folders are opened through its handle.
+    std::wstring root = PackageSourceFolder(szDrive, szFolder, L"");
+    if (root.size() > 1 && root[root.size() - 2] != L':') root.pop_back();  // a drive's root keeps it
+    const FileHandle rootFolder = HoldFolderAsNamed(root);
+    if (!rootFolder) {
+        failure.Set(kCopyStep, root, GetLastError());
         return kResultCannotCreateFolder;
     }
 
@@ -40,9 +61,18 @@ int CopyPackage(const std::wstring& target, CopiedAmount& copied, StepFailure& f
     CFileOpEngine engine;
     for (const wchar_t* pszFolder : {kWindowsFolder, kOthersFolder}) {
         const std::wstring source = PackageSourceFolder(szDrive, szFolder, pszFolder);
-        if (ProbePath(source) == PathMissing) continue;
-        if (!engine.Copy(source, strTarget)) {
-            SetEngineFailure(failure, L"copy the package", engine);
+        const std::wstring copy =
+            targetPath + (!targetPath.empty() && targetPath.back() == L'\\' ? L"" : L"\\") + pszFolder;
+        FileHandle sourceFolder;
+        FileHandle copyFolder;
+        if (!engine.OpenSourceFolder(rootFolder.Get(), pszFolder, source, sourceFolder)) {
+            SetEngineFailure(failure, kCopyStep, engine);
+            return kResultCannotCreateFolder;
+        }
+        if (!sourceFolder) continue;
+        if (!engine.MakeFolder(hTarget, pszFolder, copy, copyFolder) ||
+            !engine.CopyContents(sourceFolder.Get(), source, copyFolder.Get(), copy)) {
+            SetEngineFailure(failure, kCopyStep, engine);
             return kResultCannotCreateFolder;
         }
     }

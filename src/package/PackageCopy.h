@@ -10,10 +10,14 @@ struct CopiedAmount {
 };
 
 // Copies the package's "Windows" and "Others" folders from the program's own folder into
-// target, creating the target folder chain first. Returns 0, 9, or 8 when the target cannot
-// be created or anything of an existing package folder cannot be copied into it; failure then
-// says where.
+// target, creating the target folder chain first and holding the folder from then on. Returns 0,
+// 9, or 8 when the target cannot be created or anything of an existing package folder cannot be
+// copied into it; failure then says where.
 int CopyPackage(const std::wstring& target, CopiedAmount& copied, StepFailure& failure);
+
+// The same into the folder that hTarget holds (the staging folder, which the run made and holds),
+// never looking its path up again; targetPath names it in failures.
+int CopyPackage(void* hTarget, const std::wstring& targetPath, CopiedAmount& copied, StepFailure& failure);
 
 // The source folder of one top-level package folder: the package root (drive part, then
 // folder part, which ends with a backslash) followed by the folder name, single separators.

@@ -9,14 +9,14 @@ const wchar_t kExtractionSubfolder[] = L"\\production";
 
 // Windows 8.1 has no folder of its own: its rows read the WIN8 folders.
 const std::array<OsDriverRow, 8> kOsDriverRows = {{
-    {L"\\WIN7\\32", L"\\WIN7\\NDIS6\\32", L"\\32", L"\\Windows7-x86"},
-    {L"\\WIN7\\64", L"\\WIN7\\NDIS6\\64", L"\\64", L"\\Windows7-x64"},
-    {L"\\WIN8\\32", L"\\WIN8\\NDIS6\\32", L"\\32", L"\\Windows8-x86"},
-    {L"\\WIN8\\64", L"\\WIN8\\NDIS6\\64", L"\\64", L"\\Windows8-x64"},
-    {L"\\WIN8\\32", L"\\WIN8\\NDIS6\\32", L"\\32", L"\\Windows8.1-x86"},
-    {L"\\WIN8\\64", L"\\WIN8\\NDIS6\\64", L"\\64", L"\\Windows8.1-x64"},
-    {L"\\WIN10\\32", L"\\WIN10\\NDIS6\\32", L"\\32", L"\\Windows10-x86"},
-    {L"\\WIN10\\64", L"\\WIN10\\NDIS6\\64", L"\\64", L"\\Windows10-x64"},
+    {L"\\WIN7\\32", L"\\WIN7\\NDIS6\\32", L"\\Windows7-x86"},
+    {L"\\WIN7\\64", L"\\WIN7\\NDIS6\\64", L"\\Windows7-x64"},
+    {L"\\WIN8\\32", L"\\WIN8\\NDIS6\\32", L"\\Windows8-x86"},
+    {L"\\WIN8\\64", L"\\WIN8\\NDIS6\\64", L"\\Windows8-x64"},
+    {L"\\WIN8\\32", L"\\WIN8\\NDIS6\\32", L"\\Windows8.1-x86"},
+    {L"\\WIN8\\64", L"\\WIN8\\NDIS6\\64", L"\\Windows8.1-x64"},
+    {L"\\WIN10\\32", L"\\WIN10\\NDIS6\\32", L"\\Windows10-x86"},
+    {L"\\WIN10\\64", L"\\WIN10\\NDIS6\\64", L"\\Windows10-x64"},
 }};
 
 const wchar_t* OsDriverSource(const OsDriverRow& row, bool bUsbPackage) {

@@ -23,13 +23,11 @@ extern const wchar_t kStagingFolderName[];  // "KVNIC_INST_TEMP"
 extern const wchar_t kExtractionSubfolder[];  // "\production"
 
 // One Windows version and architecture of the per-OS driver extraction, in extraction order.
-// The source literals follow "Windows"; the intermediate name is the source's last component,
-// under which the engine's folder copy lands in the extraction folder.
+// The source literals follow "Windows"; the final name follows the extraction folder.
 struct OsDriverRow {
-    const wchar_t* pszUsbSource;     // "\WIN7\32"
-    const wchar_t* pszNicSource;     // "\WIN7\NDIS6\32"
-    const wchar_t* pszIntermediate;  // "\32"
-    const wchar_t* pszFinal;         // "\Windows7-x86"
+    const wchar_t* pszUsbSource;  // "\WIN7\32"
+    const wchar_t* pszNicSource;  // "\WIN7\NDIS6\32"
+    const wchar_t* pszFinal;      // "\Windows7-x86"
 };
 extern const std::array<OsDriverRow, 8> kOsDriverRows;
 

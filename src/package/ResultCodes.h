@@ -16,6 +16,7 @@ enum ResultCode : int {
     kResultAnotherRunActive = 13,   // another staged run holds the machine-wide lock
     kResultRunLockRefused = 14,     // the lock cannot be made or opened, or someone else made it
     kResultNotAdministrator = 15,   // the user is no member of the Administrators group
+    kResultNoDriverFolders = 16,    // a driver extraction found none of the family's driver folders
     kResultSelectionFailed = 17,    // the installer would find another INF or install-control choice
 };
 

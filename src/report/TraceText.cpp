@@ -34,6 +34,7 @@ std::wstring ResultCodeText(int nResultCode) {
     case kResultAnotherRunActive: pszName = L"AnotherRunActive"; break;
     case kResultRunLockRefused: pszName = L"RunLockRefused"; break;
     case kResultNotAdministrator: pszName = L"NotAdministrator"; break;
+    case kResultNoDriverFolders: pszName = L"NoDriverFolders"; break;
     case kResultSelectionFailed: pszName = L"SelectionFailed"; break;
     default: break;
     }

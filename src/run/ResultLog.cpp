@@ -8,7 +8,6 @@
 
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
-#include "fileops/HeldFolder.h"
 #include "fileops/ModulePath.h"
 #include "fileops/NtRelativeOpen.h"
 #include "fileops/PathKind.h"
@@ -80,19 +79,7 @@ int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine&
         return kResultNoLogPath;
     }
 
-    std::wstring fullPath;
-    std::size_t k = logPath.rfind(L'\\');
-    if (k == std::wstring::npos) {
-        fullPath = PlatformFullPath(logPath);
-    } else {
-        // The folders are made for a copy, so the split below always matches the path it came from.
-        std::wstring chain = logPath;
-        if (!CreateFolderChain(chain, true)) {
-            failure.Set(L"create the result log's folder", logPath, GetLastError());
-            return kResultCannotCreateFolder;
-        }
-        fullPath = PlatformFullPath(logPath.substr(0, k) + L"\\" + logPath.substr(k + 1));
-    }
+    const std::wstring fullPath = PlatformFullPath(logPath);
     if (fullPath.empty()) {
         failure.Set(L"read the result log's full path", logPath, GetLastError());
         return kResultCannotCreateLog;
@@ -108,16 +95,22 @@ int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine&
     // A drive's root keeps its backslash; any other folder is opened by its plain name.
     if (folder.size() > 1 && folder[folder.size() - 2] != L':') folder.pop_back();
     const std::wstring name = fullPath.substr(nameStart);
-    // Held without delete sharing, so that nobody can swap it for a link while the log is
-    // replaced in it; a folder that is a link already is refused: the log would land wherever
-    // the link's maker chose.
-    const FileHandle logFolder = HoldFolderForEntries(folder);
-    if (!logFolder) {
-        failure.Set(L"open the result log's folder", folder, GetLastError());
-        return kResultCannotCreateLog;
-    }
     if (name.empty()) {
         failure.Set(L"create the result log", fullPath, ERROR_INVALID_NAME);
+        return kResultCannotCreateLog;
+    }
+    // The missing folders are made relative to their held parents, and the log's own folder is
+    // held from then on without delete sharing, so that nobody can swap it for a link while the
+    // log is replaced in it; a folder that is a link already is refused: the log would land
+    // wherever the link's maker chose.
+    bool bChainMade = true;
+    const FileHandle logFolder = CreateHeldFolderChain(folder, bChainMade);
+    if (!logFolder) {
+        if (!bChainMade) {
+            failure.Set(L"create the result log's folder", logPath, GetLastError());
+            return kResultCannotCreateFolder;
+        }
+        failure.Set(L"open the result log's folder", folder, GetLastError());
         return kResultCannotCreateLog;
     }
 

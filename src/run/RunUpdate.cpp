@@ -141,7 +141,7 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     if (!heldStagingFolder) return kResultCannotCreateFolder;
     trace.Write(L"staging folder created: " + stagingFolder);
     CopiedAmount copied;
-    nRetCode = CopyPackage(stagingFolder, copied, failure);
+    nRetCode = CopyPackage(heldStagingFolder.Get(), stagingFolder, copied, failure);
     if (nRetCode != kResultOk) return nRetCode;
     trace.Write(L"package copied: " + CopiedText(copied) + L" into " + stagingFolder);
 
@@ -165,7 +165,8 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
                         std::to_wstring(wait.nOutliving) + L", waited " + std::to_wstring(wait.dwOutlivingWaitMs) +
                         L" ms for them to end");
     } else {
-        nRetCode = ExtractDrivers(stagingFolder, options.szDriverPath, bUsbPackage, engine, failure);
+        nRetCode = ExtractDrivers(heldStagingFolder.Get(), stagingFolder, options.szDriverPath, bUsbPackage, engine,
+                                  failure);
         if (nRetCode != kResultOk) return nRetCode;
         trace.Write(std::wstring(L"drivers extracted: into ") + options.szDriverPath);
     }

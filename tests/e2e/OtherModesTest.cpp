@@ -1,6 +1,8 @@
 // Extraction, package copy, usage page and rejected command lines of the real program.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include "support/ProgramFixture.h"
 #include "invocation/UsagePage.h"
 #include "package/PackageLayout.h"
@@ -69,16 +71,73 @@ TEST_F(OtherModes, ExtractAllOntoAnUncreatableFolderFails) {
     EXPECT_EQ(Run(L"/extract_all \"" + (m_folder / L"file\\sub") + L"\"").dwExitCode, 1603u);
 }
 
+// A copy keeps what CopyFileW keeps: contents, size, last-write time and attributes, read-only
+// included, whether the older copy's file was read-only or the package's is.
 TEST_F(OtherModes, ExtractAllOverAnOlderCopyReplacesFilesAndKeepsExtraOnes) {
     MakePackage();
     const std::wstring out = m_folder / L"Out";
-    WriteBytes(out + L"\\Windows\\setup.ini", "older profile");
+    const std::wstring readOnlySource = L"\\Windows\\WIN7\\32\\driver.cat";
+    WriteBytes(out + L"\\Windows\\setup.ini", "older profile, longer than the package's own profile file");
+    SetReadOnly(out + L"\\Windows\\setup.ini", true);
     WriteBytes(out + L"\\Windows\\extra.txt", "only in the older copy");
+    WriteBytes(out + readOnlySource, "older driver catalog");
+    SetReadOnly(Root() + readOnlySource, true);
 
     EXPECT_EQ(Run(L"/extract_all \"" + out + L"\"").dwExitCode, 0u);
     EXPECT_EQ(ReadBytes(out + L"\\Windows\\setup.ini"), ReadBytes(Root() + L"\\Windows\\setup.ini"));
     EXPECT_EQ(ReadBytes(out + L"\\Windows\\extra.txt"), "only in the older copy");
     EXPECT_EQ(TreeDigest(out + L"\\Others"), TreeDigest(Root() + L"\\Others"));
+    for (const wchar_t* pszFile : {L"\\Windows\\setup.ini", readOnlySource.c_str()}) {
+        WIN32_FILE_ATTRIBUTE_DATA source = {};
+        WIN32_FILE_ATTRIBUTE_DATA copy = {};
+        ASSERT_TRUE(GetFileAttributesExW((Root() + pszFile).c_str(), GetFileExInfoStandard, &source));
+        ASSERT_TRUE(GetFileAttributesExW((out + pszFile).c_str(), GetFileExInfoStandard, &copy));
+        EXPECT_EQ(copy.dwFileAttributes & FILE_ATTRIBUTE_READONLY, source.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+            << Narrow(pszFile);
+        EXPECT_EQ(CompareFileTime(&copy.ftLastWriteTime, &source.ftLastWriteTime), 0) << Narrow(pszFile);
+        EXPECT_EQ(copy.nFileSizeLow, source.nFileSizeLow) << Narrow(pszFile);
+    }
+    SetReadOnly(Root() + readOnlySource, false);
+    SetReadOnly(out + readOnlySource, false);
+}
+
+// An extraction over an earlier one leaves only this package's drivers.
+TEST_F(OtherModes, DriverExtractionOverAnEarlierOneLeavesOnlyThisPackagesDrivers) {
+    MakePackage();
+    const std::wstring production = m_folder / L"Drivers\\production";
+    const std::wstring log = m_folder / L"extract.log";
+    WriteBytes(production + L"\\stale.txt", "of an earlier extraction");
+    WriteBytes(production + L"\\Windows7-x86\\old.sys", "driver of an earlier extraction");
+    SetReadOnly(production + L"\\Windows7-x86\\old.sys", true);
+    MakeFolders(production + L"\\32");
+
+    EXPECT_EQ(Run(L"/s \"/vEXTRACTDRIVERS=" + (m_folder / L"Drivers") + L" LOGFILE=" + log + L"\"").dwExitCode, 0u);
+
+    ExpectUsbDriversLaidOut(production);
+    EXPECT_FALSE(PathExists(production + L"\\stale.txt"));
+    EXPECT_FALSE(PathExists(production + L"\\Windows7-x86\\old.sys"));
+}
+
+// A package whose profile names the other family holds none of the family's driver folders: an
+// extraction that extracts nothing fails and says which family's folders it looked for.
+TEST_F(OtherModes, DriverExtractionWithoutTheFamilysFoldersFails) {
+    PackageSpec spec;
+    spec.bUsbPackage = false;
+    MakePackage(spec);
+    WriteBytes(Root() + L"\\Windows\\setup.ini", "[Package]\r\nFamily = USB\r\n");
+    const std::wstring production = m_folder / L"Drivers\\production";
+    const std::wstring log = m_folder / L"extract.log";
+
+    ProgramOutcome outcome = Run(L"/s \"/vEXTRACTDRIVERS=" + (m_folder / L"Drivers") + L" LOGFILE=" + log + L"\"");
+
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(PathExists(log));
+    EXPECT_TRUE(ListTree(production).empty());
+    ExpectTraceEndsWith({"failed: find the drivers to extract, path \"" + ConsoleBytes(Staging()) +
+                             "\\Windows\": none of the USB family's driver folders exists (Windows\\WIN7\\32, "
+                             "Windows\\WIN7\\64, Windows\\WIN8\\32, Windows\\WIN8\\64, Windows\\WIN10\\32, "
+                             "Windows\\WIN10\\64)",
+                         "run ended: result NoDriverFolders (16), exit code 1603"});
 }
 
 TEST_F(OtherModes, ExtractAllOfAPackageWithoutOthersSucceeds) {

@@ -24,6 +24,7 @@ struct EventRunCase : NamedCase {
     DWORD dwExitCode;
     std::vector<std::wstring> strings;  // mode, result, exit code
     std::wstring failureStart;          // how the failed step's string begins
+    bool bDriverFolders = true;         // false: the package has none
 };
 
 class RunEvent : public ProgramTest, public ::testing::WithParamInterface<EventRunCase> {};
@@ -31,10 +32,13 @@ class RunEvent : public ProgramTest, public ::testing::WithParamInterface<EventR
 TEST_P(RunEvent, OneEventWithModeResultExitCodeAndFailedStep) {
     if (!IsRunningUnderWine()) GTEST_SKIP() << "the event's strings are read on Wine's debug channel";
     const EventRunCase& c = GetParam();
-    MakePackage();
+    PackageSpec spec;
+    spec.bDriverFolders = c.bDriverFolders;
+    MakePackage(spec);
     std::wstring arguments = c.arguments;
     for (const auto& [name, value] : {std::make_pair(std::wstring(L"<log>"), m_folder / L"run.log"),
-                                      std::make_pair(std::wstring(L"<out>"), m_folder / L"out.bin")}) {
+                                      std::make_pair(std::wstring(L"<out>"), m_folder / L"out.bin"),
+                                      std::make_pair(std::wstring(L"<drv>"), m_folder / L"Drivers")}) {
         const std::size_t at = arguments.find(name);
         if (at != std::wstring::npos) arguments.replace(at, name.size(), value);
     }
@@ -55,6 +59,9 @@ INSTANTIATE_TEST_SUITE_P(
         EventRunCase{"SilentInstall", L"/s /vLOGFILE=<log>", 0, {L"silent install", L"Ok (0)", L"0"}, L"none"},
         EventRunCase{"ExtractAllOntoAFile", L"/extract_all \"<out>\"", 1603,
                      {L"package copy", L"CannotCreateFolder (8)", L"1603"}, L"copy the package, path \""},
+        EventRunCase{"ExtractionWithoutDriverFolders", L"/s \"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>\"", 1603,
+                     {L"driver extraction", L"NoDriverFolders (16)", L"1603"},
+                     L"find the drivers to extract, path \"", false},
         EventRunCase{"RefusedCommandLine", L"/s /vFORCE", 1603, {L"none", L"BadValue (3)", L"1603"},
                      L"read the command line: "}),
     CaseName());

@@ -11,9 +11,10 @@ std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 }  // namespace
 
-FolderLink::FolderLink(const std::wstring& link, const std::wstring& target) : m_link(link) {
+FolderLink::FolderLink(const std::wstring& link, const std::wstring& target, bool bToFolder)
+    : m_link(link), m_bToFolder(bToFolder) {
     if (!IsRunningUnderWine()) {
-        if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
+        if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), bToFolder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0))
             m_reason = "CreateSymbolicLinkW failed with " + std::to_string(GetLastError()) +
                        " (it needs the right to create symbolic links)";
         return;
@@ -35,7 +36,11 @@ FolderLink::FolderLink(const std::wstring& link, const std::wstring& target) : m
 FolderLink::~FolderLink() {
     if (!IsMade()) return;
     if (m_unixLink.empty()) {
-        RemoveDirectoryW(m_link.c_str());  // Windows removes the link, not its target
+        // Windows removes the link, not its target.
+        if (m_bToFolder)
+            RemoveDirectoryW(m_link.c_str());
+        else
+            DeleteFileW(m_link.c_str());
     } else {
         // rm never follows the link; "-f": the run under test may have removed it already.
         RunUnixScript("rm -f " + Quoted(m_unixLink) + "\n");

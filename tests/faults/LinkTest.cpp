@@ -8,6 +8,7 @@
 // Windows the link is removed and the run succeeds; the tests assert that outside Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -112,14 +113,16 @@ TEST_P(LinkInProduction, LinkedFolderSurvivesAndTheDriversLandUnderTheirNames) {
         ExpectUsbDriversLaidOut(production);
         EXPECT_NE(ReadBytes(log).find(kLogRecord), std::string::npos);
     } else {
-        // The move to a final name that the link still holds fails: no drivers under a wrong name pass.
         EXPECT_FALSE(PathExists(log));
+        ExpectTraceEndsWith({"failed: remove the old driver folder, path \"" + ConsoleBytes(production + c.pszLink),
+                             "run ended: result CannotCreateFolder (8), exit code 1603"});
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Link, LinkInProduction,
-    ::testing::Values(ProductionLinkCase{"UnderAnotherName", L"\\linked", 0},
+    // The old folder cannot be removed while the link stays in it: the run stops there.
+    ::testing::Values(ProductionLinkCase{"UnderAnotherName", L"\\linked", 1603},
                       ProductionLinkCase{"UnderAFinalName", L"\\Windows7-x86", 1603}),
     CaseName());
 
@@ -147,22 +150,26 @@ protected:
     // Watches for a\f0000 to go, then renames z away and puts a link to the canary in its place.
     // Returns once the watcher runs, so that the run started next cannot outpace it.
     std::unique_ptr<UnixScriptInBackground> StartSwapper(const std::wstring& folder) {
-        return StartWatcher(UnixPathOf(folder) + "/a/f0000", "-e", UnixPathOf(folder), "z");
+        return StartWatcher(UnixPathOf(folder) + "/a/f0000", "-e", SwapForLink(UnixPathOf(folder), "z"));
+    }
+
+    // Renames folder/name to name.away and links name to the canary.
+    std::string SwapForLink(const std::string& folder, const std::string& name) const {
+        return "cd '" + folder + "' && mv " + name + " " + name + ".away && ln -s '" + UnixPathOf(Canary()) + "' " +
+               name + "\n";
     }
 
     // Waits while the file `test` reports true for what (-e: exists, ! -e: is missing), then
-    // renames folder/name to name.away and links name to the canary.
+    // runs action.
     std::unique_ptr<UnixScriptInBackground> StartWatcher(const std::string& what, const std::string& test,
-                                                         const std::string& folder, const std::string& name) {
+                                                         const std::string& action) {
         const std::wstring ready = m_folder / L"watcher-ready";
         const std::string script = "touch '" + UnixPathOf(ready) + "'\n"
                                    "n=0\n"
                                    "while [ " + test + " '" + what + "' ]; do\n"
                                    "  n=$((n + 1)); [ $n -gt 20000 ] && exit 3\n"
                                    "  sleep 0.002\n"
-                                   "done\n"
-                                   "cd '" + folder + "' && mv " + name + " " + name + ".away && ln -s '" +
-                                   UnixPathOf(Canary()) + "' " + name + "\n";
+                                   "done\n" + action;
         auto watcher = std::make_unique<UnixScriptInBackground>(script);
         for (int i = 0; i < 300 && !PathExists(ready); ++i) Sleep(20);
         EXPECT_TRUE(PathExists(ready)) << "the watcher did not start";
@@ -218,8 +225,7 @@ TEST_F(SwapDuringDelete, ExtractionFolderNeverLeadsTheDeleteIntoTheLinkedFolder)
     ExpectSwapped(*watcher);
     ExpectCanaryIntact();
     EXPECT_FALSE(InstallerRan());
-    // The failed delete of the old folder is no failure of the run: the drivers still land
-    // under their own names beside what could not be removed.
+    // An old folder that cannot be removed ends the run: no drivers land beside what stayed.
     if (outcome.dwExitCode == 0) {
         ExpectUsbDriversLaidOut(production);
         EXPECT_NE(ReadBytes(log).find(kLogRecord), std::string::npos);
@@ -250,8 +256,8 @@ TEST_P(LinkAtTheResultLog, NothingOutsideTheNamedPlaceChanges) {
     if (c.bSwapFolderDuringRun) {
         WriteBytes(logs + L"\\keep.txt", oldLog);
         ConfigureInstaller("wait=1500\r\n");
-        watcher = StartWatcher(UnixPathOf(m_folder / L"installer-record.txt"), "! -e", UnixPathOf(m_folder.Path()),
-                               "logs");
+        watcher = StartWatcher(UnixPathOf(m_folder / L"installer-record.txt"), "! -e",
+                               SwapForLink(UnixPathOf(m_folder.Path()), "logs"));
     } else {
         MakeFolders(logs);
         UnixScriptOutcome linked = RunUnixScript("ln -s '" + UnixPathOf(Canary() + L"\\keep.txt") + "' '" +
@@ -283,5 +289,150 @@ INSTANTIATE_TEST_SUITE_P(Log, LinkAtTheResultLog,
                          ::testing::Values(LogLinkCase{"FolderSwappedWhileTheInstallerRuns", true},
                                            LogLinkCase{"LinkAtTheLogsOwnName", false}),
                          CaseName());
+
+// Links met where the run writes its copies, put there before the run: a link at the name of a
+// file or folder that /extract_all copies, and an extraction folder that is a link. The file or
+// folder linked keeps every byte; on Windows the link itself is replaced by the copy.
+struct TargetLinkCase : NamedCase {
+    const wchar_t* pszLink;    // below the folder the run is given
+    const wchar_t* pszTarget;  // below the canary
+    bool bToFolder;
+    bool bExtraction;     // EXTRACTDRIVERS=<folder> rather than /extract_all <folder>
+    const char* pszStep;  // the failed step where the link stays (Wine)
+};
+
+class LinkWhereTheRunWrites : public LinkRun, public ::testing::WithParamInterface<TargetLinkCase> {};
+
+TEST_P(LinkWhereTheRunWrites, LinkedPlaceKeepsEveryByte) {
+    const TargetLinkCase& c = GetParam();
+    MakePackage();
+    MakeCanary();
+    const std::wstring given = m_folder / L"Out";
+    const std::wstring link = given + c.pszLink;
+    MakeFolders(link.substr(0, link.rfind(L'\\')));
+    FolderLink planted(link, Canary() + c.pszTarget, c.bToFolder);
+    if (!planted.IsMade()) GTEST_SKIP() << planted.Reason();
+    const std::wstring log = m_folder / L"extract.log";
+
+    ProgramOutcome outcome = Run(c.bExtraction ? L"/s \"/vEXTRACTDRIVERS=" + given + L" LOGFILE=" + log + L"\""
+                                               : L"/extract_all \"" + given + L"\"");
+
+    ExpectCanaryIntact();
+    if (!IsRunningUnderWine()) {
+        EXPECT_EQ(outcome.dwExitCode, 0u) << "Windows removes the link itself";
+    }
+    if (outcome.dwExitCode == 0) {
+        if (c.bExtraction) {
+            ExpectUsbDriversLaidOut(given + L"\\production");
+        } else {
+            EXPECT_EQ(TreeDigest(given + L"\\Windows"), TreeDigest(Root() + L"\\Windows"));
+            EXPECT_EQ(TreeDigest(given + L"\\Others"), TreeDigest(Root() + L"\\Others"));
+        }
+    } else {
+        // Under Wine no call removes the link as itself: the run stops at it and says where.
+        EXPECT_EQ(outcome.dwExitCode, 1603u);
+        EXPECT_FALSE(PathExists(log));
+        ExpectTraceEndsWith({std::string("failed: ") + c.pszStep + ", path \"" + ConsoleBytes(link) + "\"",
+                             "run ended: result CannotCreateFolder (8), exit code 1603"});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, LinkWhereTheRunWrites,
+    ::testing::Values(
+        TargetLinkCase{"FileAtACopiedFilesName", L"\\Windows\\setup.ini", L"\\keep.txt", false, false,
+                       "copy the package"},
+        TargetLinkCase{"FolderAtACopiedFoldersName", L"\\Others", L"", true, false, "copy the package"},
+        TargetLinkCase{"FolderAtADriverFoldersName", L"\\Windows\\WIN7", L"\\sub", true, false,
+                       "copy the package"},
+        TargetLinkCase{"TheExtractionFolderItself", L"\\production", L"", true, true, "remove the old driver folder"}),
+    CaseName());
+
+// A package that holds a link to a file or folder outside it, as someone who could change the
+// package left it: the copy refuses the link, on every platform, and nothing of the linked place
+// reaches the copy.
+struct PackageLinkCase : NamedCase {
+    const wchar_t* pszLink;    // below the package root
+    const wchar_t* pszTarget;  // below the canary
+    bool bToFolder;
+};
+
+class LinkInThePackage : public LinkRun, public ::testing::WithParamInterface<PackageLinkCase> {};
+
+TEST_P(LinkInThePackage, ExtractAllFailsAndCopiesNothingOfTheLinkedPlace) {
+    const PackageLinkCase& c = GetParam();
+    MakePackage();
+    MakeCanary();
+    FolderLink planted(Root() + c.pszLink, Canary() + c.pszTarget, c.bToFolder);
+    if (!planted.IsMade()) GTEST_SKIP() << planted.Reason();
+    const std::wstring out = m_folder / L"Out";
+
+    ProgramOutcome outcome = Run(L"/extract_all \"" + out + L"\"");
+
+    ExpectCanaryIntact();
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(PathExists(out + c.pszLink));
+    ExpectTraceEndsWith({"failed: copy the package, path \"" + ConsoleBytes(Root() + c.pszLink) + "\"",
+                         "run ended: result CannotCreateFolder (8), exit code 1603"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, LinkInThePackage,
+    ::testing::Values(PackageLinkCase{"ToAFileOutside", L"\\Windows\\zz_linked.txt", L"\\keep.txt", false},
+                      PackageLinkCase{"ToAFolderOutside", L"\\Others\\linked", L"\\sub", true}),
+    CaseName());
+
+// Another user plants a link where the run is about to write, at the moment the folder the run
+// writes just before it appears: /extract_all's Others once Windows is made, the next driver
+// folder once the first is made. Many files in each driver folder keep the run busy long after
+// the watcher (which looks every 2 ms) has planted the link.
+struct PlantedLinkCase : NamedCase {
+    bool bExtraction;
+    const wchar_t* pszSeen;  // below the folder the run is given: when it appears, the link is planted
+    const wchar_t* pszLink;  // below the same folder
+    const char* pszStep;
+};
+
+class LinkPlantedWhileTheRunWrites : public SwapDuringDelete, public ::testing::WithParamInterface<PlantedLinkCase> {};
+
+TEST_P(LinkPlantedWhileTheRunWrites, LinkedFolderKeepsEveryByte) {
+    const PlantedLinkCase& c = GetParam();
+    if (!IsRunningUnderWine()) GTEST_SKIP() << "the link is planted on the Linux side of Wine";
+    PackageSpec spec;
+    spec.nSmallFiles = 300;
+    MakePackage(spec);
+    MakeCanary();
+    // In capitals: the text after /v is upper-cased, and the Linux name must match.
+    const std::wstring given = m_folder / L"OUT";
+    const std::wstring link = given + c.pszLink;
+    const std::wstring log = m_folder / L"extract.log";
+    // Neither path exists yet, so their Linux names are made from the test folder's.
+    auto unixBelowGiven = [this](std::wstring relative) {
+        std::replace(relative.begin(), relative.end(), L'\\', L'/');
+        return UnixPathOf(m_folder.Path()) + "/OUT" + Narrow(relative);
+    };
+    auto watcher = StartWatcher(unixBelowGiven(c.pszSeen), "! -e",
+                                "ln -s '" + UnixPathOf(Canary()) + "' '" + unixBelowGiven(c.pszLink) + "'\n");
+
+    ProgramOutcome outcome = Run(c.bExtraction ? L"/s \"/vEXTRACTDRIVERS=" + given + L" LOGFILE=" + log + L"\""
+                                               : L"/extract_all \"" + given + L"\"");
+
+    ExpectSwapped(*watcher);
+    ExpectCanaryIntact();
+    // Under Wine the link opens as the canary, which is not the folder the run made: the run stops.
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(PathExists(log));
+    ExpectTraceEndsWith({std::string("failed: ") + c.pszStep + ", path \"" + ConsoleBytes(link) + "\"",
+                         "run ended: result CannotCreateFolder (8), exit code 1603"});
+    RemoveLink(link);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, LinkPlantedWhileTheRunWrites,
+    ::testing::Values(PlantedLinkCase{"OthersOnceWindowsIsCopied", false, L"\\Windows", L"\\Others",
+                                      "copy the package"},
+                      PlantedLinkCase{"NextDriverFolderOnceTheFirstIsMade", true, L"\\production\\Windows7-x86",
+                                      L"\\production\\Windows7-x64", "copy the drivers"}),
+    CaseName());
 
 }  // namespace

@@ -46,6 +46,7 @@ std::vector<std::wstring> ExpectedFinalFolders() {
 
 struct FamilyCase : NamedCase {
     bool bUsbPackage;
+    const wchar_t* pszFamilyFolder;  // one the failure names when none exists
 };
 
 class ExtractDriversFamily : public StagedPackageTest<::testing::TestWithParam<FamilyCase>> {};
@@ -59,7 +60,7 @@ TEST_P(ExtractDriversFamily, YieldsTheEightFoldersEachACopyOfItsDriverFolder) {
     StagePackage(spec);
     const std::wstring extraction = m_temp / L"out\\production";
 
-    ASSERT_EQ(ExtractDrivers(m_staging, extraction, bUsbPackage, m_engine, m_failure), kResultOk);
+    ASSERT_EQ(Extract(extraction, bUsbPackage), kResultOk);
 
     // Exactly the final names: no intermediate "32" or "64" is left behind.
     EXPECT_EQ(TopFolders(extraction), ExpectedFinalFolders());
@@ -77,7 +78,9 @@ TEST_P(ExtractDriversFamily, YieldsTheEightFoldersEachACopyOfItsDriverFolder) {
     EXPECT_NE(TreeDigest(extraction + L"\\Windows7-x86"), TreeDigest(extraction + L"\\Windows10-x86"));
 }
 
-TEST_P(ExtractDriversFamily, PackageWithoutDriverFoldersLeavesAnEmptyFolder) {
+// No driver folder extracted is no extraction: the run must not report success for it. The
+// failure names the family whose folders were looked for.
+TEST_P(ExtractDriversFamily, PackageWithoutDriverFoldersFails) {
     const bool bUsbPackage = GetParam().bUsbPackage;
     PackageSpec spec;
     spec.bUsbPackage = bUsbPackage;
@@ -85,14 +88,27 @@ TEST_P(ExtractDriversFamily, PackageWithoutDriverFoldersLeavesAnEmptyFolder) {
     StagePackage(spec);
     const std::wstring extraction = m_temp / L"out\\production";
 
-    EXPECT_EQ(ExtractDrivers(m_staging, extraction, bUsbPackage, m_engine, m_failure), kResultOk);
+    EXPECT_EQ(Extract(extraction, bUsbPackage), kResultNoDriverFolders);
 
-    EXPECT_TRUE(IsFolder(extraction));
     EXPECT_TRUE(ListTree(extraction).empty());
+    EXPECT_EQ(m_failure.step, L"find the drivers to extract");
+    EXPECT_EQ(m_failure.path, m_staging + L"\\Windows");
+    EXPECT_NE(m_failure.finding.find(GetParam().pszFamilyFolder), std::wstring::npos) << Narrow(m_failure.finding);
+}
+
+// A package whose profile names the other family holds none of this family's folders.
+TEST_P(ExtractDriversFamily, OtherFamilysPackageFails) {
+    const bool bUsbPackage = GetParam().bUsbPackage;
+    PackageSpec spec;
+    spec.bUsbPackage = !bUsbPackage;
+    StagePackage(spec);
+
+    EXPECT_EQ(Extract(m_temp / L"out\\production", bUsbPackage), kResultNoDriverFolders);
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, ExtractDriversFamily,
-                         ::testing::Values(FamilyCase{"NicFamily", false}, FamilyCase{"UsbFamily", true}), CaseName());
+                         ::testing::Values(FamilyCase{"NicFamily", false, L"Windows\\WIN10\\NDIS6\\64"},
+                                           FamilyCase{"UsbFamily", true, L"Windows\\WIN10\\64"}), CaseName());
 
 TEST_F(StagedPackage, ExtractionRebuildsOnlyTheProductionFolder) {
     StagePackage(PackageSpec{});
@@ -101,7 +117,7 @@ TEST_F(StagedPackage, ExtractionRebuildsOnlyTheProductionFolder) {
     WriteBytes(given + L"\\production\\stale.txt", "stale");
     WriteBytes(given + L"\\production\\Windows7-x86\\old.sys", "old driver");
 
-    ASSERT_EQ(ExtractDrivers(m_staging, given + L"\\production", true, m_engine, m_failure), kResultOk);
+    ASSERT_EQ(Extract(given + L"\\production", true), kResultOk);
 
     EXPECT_EQ(ReadBytes(given + L"\\keep.txt"), "kept");
     EXPECT_FALSE(PathExists(given + L"\\production\\stale.txt"));
@@ -115,7 +131,7 @@ TEST_F(StagedPackage, ExtractionPathNamingAFileReplacesTheFile) {
     const std::wstring extraction = m_temp / L"production";
     WriteBytes(extraction, "a file in the way");
 
-    ASSERT_EQ(ExtractDrivers(m_staging, extraction, true, m_engine, m_failure), kResultOk);
+    ASSERT_EQ(Extract(extraction, true), kResultOk);
 
     EXPECT_EQ(TopFolders(extraction), ExpectedFinalFolders());
 }
@@ -124,7 +140,7 @@ TEST_F(StagedPackage, UncreatableExtractionFolderGives8) {
     StagePackage(PackageSpec{});
     WriteBytes(m_temp / L"blocker", "a file where a folder should be");
 
-    EXPECT_EQ(ExtractDrivers(m_staging, m_temp / L"blocker\\production", true, m_engine, m_failure),
+    EXPECT_EQ(Extract(m_temp / L"blocker\\production", true),
               kResultCannotCreateFolder);
 
     EXPECT_EQ(ReadBytes(m_temp / L"blocker"), "a file where a folder should be");
@@ -140,7 +156,7 @@ TEST_F(StagedPackage, ExtractionKeepsThePackagesInfNames) {
     StagePackage(spec);
     const std::wstring extraction = m_temp / L"production";
 
-    ASSERT_EQ(ExtractDrivers(m_staging, extraction, true, m_engine, m_failure), kResultOk);
+    ASSERT_EQ(Extract(extraction, true), kResultOk);
 
     for (const wchar_t* pszFinal : {L"Windows8-x64", L"Windows8.1-x64"}) {
         const std::wstring folder = extraction + L"\\" + pszFinal;
@@ -148,4 +164,21 @@ TEST_F(StagedPackage, ExtractionKeepsThePackagesInfNames) {
         EXPECT_TRUE(PathExists(folder + L"\\kvux64w8_")) << Narrow(pszFinal);
         EXPECT_FALSE(PathExists(folder + L"\\kvux64w8.INF")) << Narrow(pszFinal);
     }
+}
+
+// An old extraction folder that stays would mix its drivers with these: the extraction stops.
+TEST_F(StagedPackage, OldExtractionFolderThatCannotBeRemovedFailsTheExtraction) {
+    StagePackage(PackageSpec{});
+    const std::wstring extraction = m_temp / L"production";
+    WriteBytes(extraction + L"\\Windows7-x86\\old.sys", "driver of an earlier extraction");
+    const FileHandle held(CreateFileW((extraction + L"\\Windows7-x86\\old.sys").c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.IsValid());
+
+    EXPECT_EQ(Extract(extraction, true), kResultCannotCreateFolder);
+
+    EXPECT_EQ(m_failure.step, L"remove the old driver folder");
+    EXPECT_EQ(m_failure.path, extraction + L"\\Windows7-x86\\old.sys");
+    EXPECT_EQ(m_failure.dwError, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(PathExists(extraction + L"\\Windows10-x64")) << "nothing is copied next to what stayed";
 }

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "fileops/FileOpEngine.h"
+#include "fileops/HeldFolder.h"
+#include "package/DriverExtraction.h"
 #include "package/StepFailure.h"
 #include "package_fixture/PackageFixture.h"
 #include "support/FileUtil.h"
@@ -30,6 +32,13 @@ protected:
         if (!m_rootDigest.empty()) {
             EXPECT_EQ(TreeDigest(m_root), m_rootDigest) << "the package root changed";
         }
+    }
+
+    // The drivers laid out from the staged copy, read through its held folder as the run does.
+    int Extract(const std::wstring& extraction, bool bUsbPackage) {
+        const FileHandle staging = HoldFolder(m_staging);
+        EXPECT_TRUE(staging.IsValid());
+        return ExtractDrivers(staging.Get(), m_staging, extraction, bUsbPackage, m_engine, m_failure);
     }
 
     std::wstring Staged(const std::wstring& relative) const { return m_staging + L"\\" + relative; }

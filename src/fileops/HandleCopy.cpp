@@ -1,0 +1,230 @@
+#include "fileops/HandleCopy.h"
+
+#include <cstddef>
+#include <utility>
+
+#include "fileops/FExeption.h"
+#include "fileops/FolderHandleListing.h"
+#include "fileops/HandleIdentity.h"
+#include "fileops/NtRelativeOpen.h"
+
+namespace {
+
+// Four times CopyFileW's 64 KiB: the large files of a package need fewer calls, which under
+// Wine each cost a trip to the server, and the program's peak memory stays as it was.
+constexpr std::size_t kCopyBufferBytes = 256 * 1024;
+
+constexpr ACCESS_MASK kSourceFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+constexpr ACCESS_MASK kSourceFileAccess = FILE_READ_DATA | FILE_READ_ATTRIBUTES;
+// List access makes the missing delete sharing hold: nobody can rename or replace the folder.
+constexpr ACCESS_MASK kTargetFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+// DELETE: a file left half written by a failure goes again.
+constexpr ACCESS_MASK kTargetFileAccess = FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | DELETE;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kShareNoDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kFolderOptions = FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT;
+constexpr DWORD kFileOptions = FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SEQUENTIAL_ONLY;
+// The attributes a copy carries over, as CopyFileW does.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// What a source entry that is a link fails with: a package holds no links.
+constexpr DWORD kErrorLinkMet = ERROR_CANT_ACCESS_FILE;
+
+[[noreturn]] void ThrowError(DWORD dwError) { throw new CFExeption(static_cast<std::uint32_t>(dwError)); }
+[[noreturn]] void ThrowLastError() { ThrowError(GetLastError()); }
+
+std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
+    if (!folder.empty() && folder.back() == L'\\') return folder + name;
+    return folder + L"\\" + name;
+}
+
+std::wstring HandleName(HANDLE h) {
+    std::wstring name;
+    if (!ReadHandleName(h, name)) ThrowLastError();
+    return name;
+}
+
+// Replacing a target is part of the copy: a read-only file in the way goes without a question.
+DeleteDecisions ReplaceDecisions() {
+    DeleteDecisions decisions;
+    decisions.mayDeleteFile = [](const std::wstring&, HANDLE hFile, DWORD dwAttributes) {
+        if (!(dwAttributes & FILE_ATTRIBUTE_READONLY)) return true;
+        FILE_BASIC_INFO basic = {};  // zero times leave the file's times as they are
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        if (!SetFileInformationByHandle(hFile, FileBasicInfo, &basic, sizeof basic)) ThrowLastError();
+        return true;
+    };
+    decisions.ignoresFolderFailures = [] { return false; };
+    return decisions;
+}
+
+}  // namespace
+
+struct CHandleCopy::Frame {
+    FileHandle ownedSource;  // empty for the caller's handles at the top
+    FileHandle ownedTarget;
+    HANDLE hSource = INVALID_HANDLE_VALUE;
+    HANDLE hTarget = INVALID_HANDLE_VALUE;
+    std::wstring sourcePath;  // for failures
+    std::wstring targetPath;
+    std::wstring sourceName;  // as the handles hold them
+    std::wstring targetName;
+    std::vector<ListedEntry> entries;
+    std::size_t nNext = 0;
+};
+
+CHandleCopy::CHandleCopy() : m_replace(ReplaceDecisions()) {}
+
+FileHandle CHandleCopy::OpenSourceFolder(HANDLE hParent, const std::wstring& name, const std::wstring& path) {
+    m_workingPath = path;
+    const std::wstring parentName = HandleName(hParent);
+    FileHandle folder;
+    const DWORD dwError = OpenRelative(hParent, name, kSourceFolderAccess, kShareAll, kFolderOptions, folder);
+    if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) return FileHandle();
+    if (dwError != ERROR_SUCCESS) ThrowError(dwError);
+    if (!HoldsEntryItself(folder.Get(), parentName, name)) ThrowError(kErrorLinkMet);
+    return folder;
+}
+
+FileHandle CHandleCopy::MakeTargetFolder(HANDLE hParent, const std::wstring& name, const std::wstring& path) {
+    return MakeFolderIn(hParent, HandleName(hParent), name, path);
+}
+
+FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentName, const std::wstring& name,
+                                     const std::wstring& path) {
+    for (int nTry = 0;; ++nTry) {
+        m_workingPath = path;
+        FileHandle folder;
+        const DWORD dwError = OpenOrCreateFolderRelative(hParent, name, kTargetFolderAccess, kShareNoDelete,
+                                                         FILE_OPEN_REPARSE_POINT, folder);
+        // A file at the name fails the open as a folder; a link opens as itself, or under some
+        // platforms as its target, whose name the handle then holds.
+        if (dwError == ERROR_SUCCESS && HoldsEntryItself(folder.Get(), parentName, name)) return folder;
+        if (dwError != ERROR_SUCCESS && dwError != ERROR_DIRECTORY) ThrowError(dwError);
+        if (nTry > 0) ThrowError(dwError != ERROR_SUCCESS ? dwError : ERROR_FILE_INVALID);
+        folder.Reset();
+        m_replace.RemoveFileOrLinkIn(hParent, name, path);
+    }
+}
+
+FileHandle CHandleCopy::CreateTargetFile(HANDLE hFolder, const std::wstring& name, const std::wstring& path) {
+    m_workingPath = path;
+    FileHandle file;
+    // Most copies land in a fresh folder: the file is made outright. Whatever stood at the name
+    // goes as itself first, so an existing target is never opened, let alone written through.
+    DWORD dwError = CreateNewRelative(hFolder, name, kTargetFileAccess, FILE_SHARE_READ, file);
+    if (dwError == ERROR_FILE_EXISTS || dwError == ERROR_ALREADY_EXISTS) {
+        m_replace.RemoveFileOrLinkIn(hFolder, name, path);
+        m_workingPath = path;
+        dwError = CreateNewRelative(hFolder, name, kTargetFileAccess, FILE_SHARE_READ, file);
+    }
+    if (dwError != ERROR_SUCCESS) ThrowError(dwError);
+    return file;
+}
+
+void CHandleCopy::CopyFileInto(HANDLE hSourceFile, const std::wstring& sourcePath, HANDLE hTargetFolder,
+                               const std::wstring& name, const std::wstring& targetPath) {
+    FileHandle target = CreateTargetFile(hTargetFolder, name, targetPath);
+    try {
+        CopyData(hSourceFile, sourcePath, target.Get());
+    } catch (CFExeption*) {
+        // No half-written file may pass for a copy.
+        FILE_DISPOSITION_INFO disposition = {};
+        disposition.DeleteFile = TRUE;
+        SetFileInformationByHandle(target.Get(), FileDispositionInfo, &disposition, sizeof disposition);
+        throw;
+    }
+    ++m_ullCopiedFiles;
+}
+
+void CHandleCopy::CopyData(HANDLE hSource, const std::wstring& sourcePath, HANDLE hTarget) {
+    m_workingPath = sourcePath;
+    FILE_BASIC_INFO source = {};
+    if (!GetFileInformationByHandleEx(hSource, FileBasicInfo, &source, sizeof source)) ThrowLastError();
+    if (m_buffer.empty()) m_buffer.resize(kCopyBufferBytes);
+    for (;;) {
+        DWORD dwRead = 0;
+        if (!ReadFile(hSource, m_buffer.data(), static_cast<DWORD>(m_buffer.size()), &dwRead, nullptr))
+            ThrowLastError();
+        if (dwRead == 0) break;
+        DWORD dwWritten = 0;
+        if (!WriteFile(hTarget, m_buffer.data(), dwRead, &dwWritten, nullptr)) ThrowLastError();
+        // A short write to a disk file is what a full disk gives.
+        if (dwWritten != dwRead) ThrowError(ERROR_DISK_FULL);
+        m_ullCopiedBytes += dwRead;
+    }
+    // One call sets the time and the attributes, read-only included, after the last write.
+    FILE_BASIC_INFO target = {};
+    target.LastWriteTime = source.LastWriteTime;
+    target.FileAttributes = source.FileAttributes & kKeptAttributes;
+    if (target.FileAttributes == 0) target.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(hTarget, FileBasicInfo, &target, sizeof target)) ThrowLastError();
+}
+
+void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, HANDLE hTarget,
+                               const std::wstring& targetPath) {
+    // A stack of open folders rather than recursion, as the delete walks its trees.
+    std::vector<Frame> stack;
+    auto push = [this, &stack](FileHandle ownedSource, HANDLE hFolder, const std::wstring& folderPath,
+                               const std::wstring& folderName, FileHandle ownedTarget, HANDLE hCopy,
+                               const std::wstring& copyPath, const std::wstring& copyName) {
+        m_workingPath = folderPath;
+        Frame frame;
+        frame.ownedSource = std::move(ownedSource);
+        frame.ownedTarget = std::move(ownedTarget);
+        frame.hSource = hFolder;
+        frame.hTarget = hCopy;
+        frame.sourcePath = folderPath;
+        frame.targetPath = copyPath;
+        frame.sourceName = folderName;
+        frame.targetName = copyName;
+        const DWORD dwError = ListFolderByHandle(hFolder, frame.entries);
+        if (dwError != ERROR_SUCCESS) ThrowError(dwError);
+        stack.push_back(std::move(frame));
+    };
+    m_workingPath = sourcePath;
+    const std::wstring sourceName = HandleName(hSource);
+    m_workingPath = targetPath;
+    const std::wstring targetName = HandleName(hTarget);
+    push(FileHandle(), hSource, sourcePath, sourceName, FileHandle(), hTarget, targetPath, targetName);
+
+    while (!stack.empty()) {
+        Frame& folder = stack.back();
+        if (folder.nNext == folder.entries.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const ListedEntry& entry = folder.entries[folder.nNext++];
+        const std::wstring entrySource = Joined(folder.sourcePath, entry.name);
+        m_workingPath = entrySource;
+        if (entry.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ThrowError(kErrorLinkMet);
+        const bool bFolder = (entry.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (bFolder && m_nFolderBudget == 0) continue;
+
+        FileHandle opened;
+        if (OpenRelative(folder.hSource, entry.name, bFolder ? kSourceFolderAccess : kSourceFileAccess,
+                         bFolder ? kShareAll : FILE_SHARE_READ, bFolder ? kFolderOptions : kFileOptions,
+                         opened) != ERROR_SUCCESS)
+            ThrowLastError();
+        HandleFacts facts;
+        if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastError();
+        if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ThrowError(kErrorLinkMet);
+        // Another entry than the one listed: a link the platform followed, or a swap after the listing.
+        const DWORD dwCheck = CheckListedEntry(opened.Get(), facts, folder.sourceName, entry);
+        if (dwCheck != ERROR_SUCCESS) ThrowError(dwCheck);
+
+        const std::wstring entryTarget = Joined(folder.targetPath, entry.name);
+        if (!bFolder) {
+            CopyFileInto(opened.Get(), entrySource, folder.hTarget, entry.name, entryTarget);
+            continue;
+        }
+        if (m_nFolderBudget > 0) --m_nFolderBudget;
+        FileHandle copy = MakeFolderIn(folder.hTarget, folder.targetName, entry.name, entryTarget);
+        const HANDLE hOpened = opened.Get();
+        const HANDLE hCopy = copy.Get();
+        // folder and entry are not to be used after this: the stack may move.
+        const std::wstring sourceEntryName = EntryNameIn(folder.sourceName, entry.name);
+        const std::wstring copyName = EntryNameIn(folder.targetName, entry.name);
+        push(std::move(opened), hOpened, entrySource, sourceEntryName, std::move(copy), hCopy, entryTarget, copyName);
+    }
+}
