@@ -127,6 +127,33 @@ if cycles:
         print(f"| {size} | {seconds(prog)} | {seconds(tools)} | {seconds(loop)} | {ratio(prog, tools):.2f} "
               f"| {ratio(prog, loop):.2f} | {ratio(prog_stage, loop_stage):.2f} | {ratio(prog_remove, loop_remove):.2f} |")
 
+# An earlier build timed in the same rounds (bench/run --compare): the change before and after.
+compared = []
+for size in sizes:
+    staging = timings(size, "staging")
+    removal = timings(size, "removal")
+    if "program-before" not in staging or "program-before-leftover" not in removal:
+        continue
+
+    def cycle_of(stage, leftover, none):
+        removed = diff(removal[leftover], removal[none])
+        return (staging[stage][0] + removed[0], math.hypot(staging[stage][1], removed[1])), removed
+
+    before, before_removed = cycle_of("program-before", "program-before-leftover", "program-before-none")
+    after, after_removed = cycle_of("program", "program-leftover", "program-none")
+    loop, _ = cycle_of("win32-loop", "loop-leftover", "loop-none")
+    compared.append((size, before, after, loop, staging["program-before"], staging["program"],
+                     before_removed, after_removed))
+if compared:
+    print("\n## The earlier build and this one, in the same rounds\n")
+    print("| Size | Staging + removal before (s) | after (s) | Before / loop | After / loop "
+          "| Staging before (s) | after (s) | Removal before (s) | after (s) |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for size, before, after, loop, stage_before, stage_after, removed_before, removed_after in compared:
+        print(f"| {size} | {seconds(before)} | {seconds(after)} | {ratio(before, loop):.2f} | {ratio(after, loop):.2f} "
+              f"| {seconds(stage_before)} | {seconds(stage_after)} | {seconds(removed_before)} "
+              f"| {seconds(removed_after)} |")
+
 # The targets: no slower than the tools, flat cost per file, memory independent of the file count.
 print("\n## Against the targets\n")
 measured = [r for r in rows if "derived" not in r[1] or "removal" in r[1]]
