@@ -58,19 +58,21 @@ for size, info in sizes.items():
                  diff(removal["rd-leftover"], removal["rd-none"]), peak_kb(f"{size}-removal")))
 
 
+def cycle(staging, removal, stage, leftover, none):
+    """Staging plus the removal of the staged tree, and that removal alone, for one side."""
+    removed = diff(removal[leftover], removal[none])
+    return (staging[stage][0] + removed[0], math.hypot(staging[stage][1], removed[1])), removed
+
+
 cycles = []  # (size, program, xcopy + rd, Win32 loop): staging plus removal of the staged tree
 for size in sizes:
     staging = timings(size, "staging")
     removal = timings(size, "removal")
     if "win32-loop" not in staging or "loop-leftover" not in removal:
         continue
-
-    def cycle(stage, leftover, none):
-        removed = diff(removal[leftover], removal[none])
-        return staging[stage][0] + removed[0], math.hypot(staging[stage][1], removed[1])
-
-    cycles.append((size, cycle("program", "program-leftover", "program-none"),
-                   cycle("xcopy", "rd-leftover", "rd-none"), cycle("win32-loop", "loop-leftover", "loop-none"),
+    cycles.append((size, cycle(staging, removal, "program", "program-leftover", "program-none")[0],
+                   cycle(staging, removal, "xcopy", "rd-leftover", "rd-none")[0],
+                   cycle(staging, removal, "win32-loop", "loop-leftover", "loop-none")[0],
                    staging["program"], staging["win32-loop"],
                    diff(removal["program-leftover"], removal["program-none"]),
                    diff(removal["loop-leftover"], removal["loop-none"])))
@@ -134,14 +136,10 @@ for size in sizes:
     removal = timings(size, "removal")
     if "program-before" not in staging or "program-before-leftover" not in removal:
         continue
-
-    def cycle_of(stage, leftover, none):
-        removed = diff(removal[leftover], removal[none])
-        return (staging[stage][0] + removed[0], math.hypot(staging[stage][1], removed[1])), removed
-
-    before, before_removed = cycle_of("program-before", "program-before-leftover", "program-before-none")
-    after, after_removed = cycle_of("program", "program-leftover", "program-none")
-    loop, _ = cycle_of("win32-loop", "loop-leftover", "loop-none")
+    before, before_removed = cycle(staging, removal, "program-before", "program-before-leftover",
+                                   "program-before-none")
+    after, after_removed = cycle(staging, removal, "program", "program-leftover", "program-none")
+    loop, _ = cycle(staging, removal, "win32-loop", "loop-leftover", "loop-none")
     compared.append((size, before, after, loop, staging["program-before"], staging["program"],
                      before_removed, after_removed))
 if compared:

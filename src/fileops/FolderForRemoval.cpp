@@ -4,14 +4,8 @@
 #include "fileops/NtRelativeOpen.h"
 
 DWORD OpenFolderForRemoval(const std::wstring& path, FileHandle& out) {
-    const std::size_t lastSlash = path.find_last_of(L"\\/");
-    if (lastSlash == std::wstring::npos || lastSlash + 1 == path.size()) return ERROR_INVALID_NAME;
-    std::wstring parent = path.substr(0, lastSlash);
-    if (!parent.empty() && parent.back() == L':') parent += L'\\';  // a drive's root keeps its backslash
-    const std::wstring name = path.substr(lastSlash + 1);
-    FileHandle folder(CreateFileW(parent.c_str(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::wstring name;
+    const FileHandle folder = OpenParentFolder(path, name);
     if (!folder) return GetLastError();
     std::wstring folderName;
     if (!ReadHandleName(folder.Get(), folderName)) return GetLastError();

@@ -48,10 +48,7 @@ std::wstring HandleName(HANDLE h) {
 DeleteDecisions ReplaceDecisions() {
     DeleteDecisions decisions;
     decisions.mayDeleteFile = [](const std::wstring&, HANDLE hFile, DWORD dwAttributes) {
-        if (!(dwAttributes & FILE_ATTRIBUTE_READONLY)) return true;
-        FILE_BASIC_INFO basic = {};  // zero times leave the file's times as they are
-        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        if (!SetFileInformationByHandle(hFile, FileBasicInfo, &basic, sizeof basic)) ThrowLastError();
+        if ((dwAttributes & FILE_ATTRIBUTE_READONLY) && !ClearAttributesForDeletion(hFile)) ThrowLastError();
         return true;
     };
     decisions.ignoresFolderFailures = [] { return false; };

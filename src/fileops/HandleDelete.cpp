@@ -59,6 +59,12 @@ constexpr DWORD kErrorDirectoryNotSupported = 336;
 
 }  // namespace
 
+bool ClearAttributesForDeletion(HANDLE hFile) {
+    FILE_BASIC_INFO basic = {};  // zero times leave the file's times as they are
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(hFile, FileBasicInfo, &basic, sizeof basic) != FALSE;
+}
+
 DWORD CheckListedEntry(HANDLE hOpened, const HandleFacts& opened, const std::wstring& folderName,
                        const ListedEntry& listed) {
     if ((listed.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(opened.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -85,16 +91,8 @@ void CHandleDelete::RemovePath(const std::wstring& path) {
     if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
     // The top is opened like every entry below it: relative to its folder, whose name its handle
     // must then carry.
-    std::wstring trimmed = path;
-    while (trimmed.size() > 1 && (trimmed.back() == L'\\' || trimmed.back() == L'/')) trimmed.pop_back();
-    const std::size_t lastSlash = trimmed.find_last_of(L"\\/");
-    std::wstring parent = lastSlash == std::wstring::npos ? std::wstring(L".") : trimmed.substr(0, lastSlash + 1);
-    if (parent.size() > 1 && parent[parent.size() - 2] != L':') parent.pop_back();  // a drive's root keeps it
-    const std::wstring name = lastSlash == std::wstring::npos ? trimmed : trimmed.substr(lastSlash + 1);
-    if (name.empty()) ThrowError(ERROR_INVALID_NAME);
-    FileHandle folder(CreateFileW(parent.c_str(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::wstring name;
+    const FileHandle folder = OpenParentFolder(path, name);
     if (!folder) ThrowLastError();
     RemoveNamed(folder.Get(), name, path, dwSeen, true);
 }

@@ -61,6 +61,11 @@ private:
     bool m_bDispositionExMissing = false;  // the platform refused the extended call once
 };
 
+// Clears the attributes of the file hFile holds (opened with FILE_WRITE_ATTRIBUTES), read-only
+// included, so that its deletion is not refused; its times stay as they are. False with the
+// thread's last error set when the platform refuses.
+bool ClearAttributesForDeletion(HANDLE hFile);
+
 // The handle opened for an entry that a listing of a folder showed, checked against that listing:
 // ERROR_SUCCESS, ERROR_NOT_A_REPARSE_POINT when the entry was listed as a link and the handle is
 // not one (the platform opened what the link points to), or ERROR_FILE_INVALID when the handle

@@ -1,6 +1,7 @@
 #include "fileops/NtRelativeOpen.h"
 
 #include "fileops/NtCalls.h"
+#include "fileops/PathText.h"
 
 namespace {
 
@@ -53,4 +54,16 @@ DWORD CreateNewRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dw
 DWORD OpenOrCreateFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
                                  DWORD dwOptions, FileHandle& out) {
     return NativeCreate(hFolder, name, dwAccess, dwShare, kNativeOpenIf, dwOptions | FILE_DIRECTORY_FILE, out);
+}
+
+FileHandle OpenParentFolder(const std::wstring& path, std::wstring& name) {
+    std::wstring parent;
+    SplitParentAndName(path, parent, name);
+    if (name.empty()) {
+        SetLastError(ERROR_INVALID_NAME);
+        return FileHandle();
+    }
+    return FileHandle(CreateFileW(parent.c_str(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }

@@ -20,6 +20,11 @@ DWORD OpenRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAcces
 DWORD CreateNewRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
                         FileHandle& out);
 
+// The folder that holds path's last component (SplitParentAndName), opened as written for opening
+// that component relative to it; name receives the component. Invalid with the thread's last error
+// set when the folder cannot be opened, or with ERROR_INVALID_NAME when path has no last component.
+FileHandle OpenParentFolder(const std::wstring& path, std::wstring& name);
+
 // Opens the folder called name, or creates it when there is none (a link there is opened, not
 // replaced). dwOptions are added to FILE_DIRECTORY_FILE.
 DWORD OpenOrCreateFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,

@@ -15,6 +15,26 @@ std::wstring LastFolderName(std::wstring pattern) {
 }
 
 namespace {
+bool IsSeparator(wchar_t ch) { return ch == L'\\' || ch == L'/'; }
+}  // namespace
+
+void SplitParentAndName(const std::wstring& path, std::wstring& parent, std::wstring& name) {
+    std::wstring trimmed = path;
+    while (trimmed.size() > 1 && IsSeparator(trimmed.back())) trimmed.pop_back();
+    const std::size_t lastSlash = trimmed.find_last_of(L"\\/");
+    if (lastSlash == std::wstring::npos) {
+        parent = L".";
+        name = trimmed;
+        return;
+    }
+    name = trimmed.substr(lastSlash + 1);
+    parent = trimmed.substr(0, lastSlash);
+    while (parent.size() > 1 && IsSeparator(parent.back())) parent.pop_back();
+    // A drive's root keeps its backslash.
+    if (parent.empty() || parent.back() == L':') parent += L'\\';
+}
+
+namespace {
 bool SameLetter(wchar_t first, wchar_t second) {
     return std::towupper(static_cast<std::wint_t>(first)) == std::towupper(static_cast<std::wint_t>(second));
 }

@@ -16,6 +16,11 @@ bool SamePathText(const std::wstring& first, const std::wstring& second);
 // right after a backslash (letter case ignored). "C:\data2" does not lie inside "C:\data".
 bool LiesInside(const std::wstring& target, const std::wstring& folder);
 
+// The folder that holds path's last component, in the form it is opened ("C:\a\b" gives
+// "C:\a", "C:\a" gives "C:\", a bare "a" gives "."), and that component. Trailing and doubled
+// separators ("\" or "/") are left out; name is empty when path has no last component.
+void SplitParentAndName(const std::wstring& path, std::wstring& parent, std::wstring& name);
+
 // True when path begins with ".\" or "..\" and is therefore taken relative to the program's
 // folder. Every other path, absolute or relative, is used as given.
 bool IsModuleRelative(const std::wstring& path);

@@ -2,6 +2,7 @@
 
 #include "fileops/FExeption.h"
 #include "fileops/FileOpEngine.h"
+#include "fileops/HandleDelete.h"
 
 bool CFileOpEngine::ConfirmReadOnlyDelete(std::wstring path, void* hFile, std::uint32_t dwAttributes) {
     if (!(dwAttributes & FILE_ATTRIBUTE_READONLY)) return true;
@@ -18,10 +19,7 @@ bool CFileOpEngine::ConfirmReadOnlyDelete(std::wstring path, void* hFile, std::u
     switch (nAnswer) {
     case IDYES: {
         // Through the handle the question was about: the path may name something else by now.
-        // Zero times leave the file's times as they are.
-        FILE_BASIC_INFO basic = {};
-        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        return SetFileInformationByHandle(hFile, FileBasicInfo, &basic, sizeof basic) != FALSE;
+        return ClearAttributesForDeletion(hFile);
     }
     case IDNO:
         return false;

@@ -8,6 +8,7 @@
 #include "fileops/FolderChain.h"
 #include "fileops/HeldFolder.h"
 #include "fileops/ModulePath.h"
+#include "fileops/PathText.h"
 #include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
 
@@ -68,11 +69,9 @@ int ExtractDrivers(void* hStaging, const std::wstring& stagingFolder, const std:
     ResolveModuleRelative(strExtraction);
     // The caller's folder is the caller's own path, made and opened as written; "production"
     // and everything below it are made through the held caller's folder.
-    const std::size_t lastSlash = strExtraction.rfind(L'\\');
-    std::wstring given = lastSlash == std::wstring::npos ? std::wstring(L".") : strExtraction.substr(0, lastSlash);
-    while (given.size() > 1 && given.back() == L'\\') given.pop_back();
-    if (!given.empty() && given.back() == L':') given += L'\\';
-    const std::wstring name = strExtraction.substr(lastSlash + 1);
+    std::wstring given;
+    std::wstring name;
+    SplitParentAndName(strExtraction, given, name);
     std::wstring chain = given;
     if (!CreateFolderChain(chain, false)) {
         failure.Set(kCreateStep, strExtraction, GetLastError());

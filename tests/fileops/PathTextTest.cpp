@@ -107,3 +107,34 @@ INSTANTIATE_TEST_SUITE_P(
                       JoinCase{"Absolute", L"C:\\Logs\\nic.log", false, L""},
                       JoinCase{"DotWithoutBackslash", L"run.txt", false, L""}),
     CaseName());
+
+namespace {
+struct SplitCase : NamedCase {
+    std::wstring path;
+    std::wstring parent;
+    std::wstring name;
+};
+
+class ParentAndName : public ::testing::TestWithParam<SplitCase> {};
+}  // namespace
+
+// The parent is opened and the name opened relative to it: a wrong split opens the wrong folder.
+TEST_P(ParentAndName, ParentIsOpenableAndNameIsOneComponent) {
+    std::wstring parent;
+    std::wstring name;
+    SplitParentAndName(GetParam().path, parent, name);
+    EXPECT_EQ(parent, GetParam().parent);
+    EXPECT_EQ(name, GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParentAndName,
+    ::testing::Values(SplitCase{"Nested", L"C:\\Temp\\KVNIC_INST_TEMP", L"C:\\Temp", L"KVNIC_INST_TEMP"},
+                      SplitCase{"BelowADrivesRoot", L"C:\\Drivers", L"C:\\", L"Drivers"},
+                      SplitCase{"TrailingBackslash", L"C:\\Temp\\sub\\", L"C:\\Temp", L"sub"},
+                      SplitCase{"DoubledBackslash", L"C:\\Drv\\\\production", L"C:\\Drv", L"production"},
+                      SplitCase{"ForwardSlash", L"C:\\Temp/sub", L"C:\\Temp", L"sub"},
+                      SplitCase{"Share", L"\\\\server\\share\\pkg", L"\\\\server\\share", L"pkg"},
+                      SplitCase{"BareName", L"RUN", L".", L"RUN"},
+                      SplitCase{"DriveRootItself", L"C:\\", L".", L"C:"}),
+    CaseName());
