@@ -181,6 +181,53 @@ protected:
         EXPECT_TRUE(swapped.bRan && swapped.nExitStatus == 0) << "the swap did not happen: " << swapped.output;
     }
 
+    // Holds the platform's first open of folder/name (the open that follows the folder's making)
+    // on the Linux side, with a fanotify permission event, until name has been renamed to
+    // name.away and linked to the canary: the swap lands between the making of the folder and
+    // whatever the run does next, every time. Returns once the gate is set.
+    std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& folder, const std::string& name) {
+        const std::wstring ready = m_folder / L"gate-ready";
+        const std::string script = "exec python3 - '" + UnixPathOf(folder) + "' '" + name + "' '" +
+                                   UnixPathOf(Canary()) + "' '" + UnixPathOf(ready) + "' <<'EOF'\n" + kOpenGate +
+                                   "EOF\n";
+        auto gate = std::make_unique<UnixScriptInBackground>(script);
+        for (int i = 0; i < 300 && !PathExists(ready); ++i) Sleep(20);
+        EXPECT_TRUE(PathExists(ready)) << "the gate was not set: " << gate->Wait(1000).output;
+        return gate;
+    }
+
+    static constexpr const char* kOpenGate = R"(import ctypes, os, select, struct, sys, time
+folder, name, canary, ready = sys.argv[1:5]
+libc = ctypes.CDLL(None, use_errno=True)
+libc.fanotify_mark.argtypes = [ctypes.c_int, ctypes.c_uint, ctypes.c_uint64, ctypes.c_int, ctypes.c_char_p]
+FAN_CLASS_CONTENT, FAN_CLOEXEC, FAN_MARK_ADD, FAN_ALLOW = 0x4, 0x1, 0x1, 0x1
+FAN_OPEN_PERM, FAN_EVENT_ON_CHILD, FAN_ONDIR, AT_FDCWD = 0x10000, 0x08000000, 0x40000000, -100
+fd = libc.fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, os.O_RDONLY)
+if fd < 0 or libc.fanotify_mark(fd, FAN_MARK_ADD, FAN_OPEN_PERM | FAN_EVENT_ON_CHILD | FAN_ONDIR, AT_FDCWD,
+                                 folder.encode()) < 0:
+    sys.exit("fanotify: " + os.strerror(ctypes.get_errno()))
+open(ready, "w").close()
+target = os.path.join(os.path.realpath(folder), name)
+swapped = False
+deadline = time.time() + 10
+# Every open is answered; closing the descriptor at the end allows any that is still held.
+while not swapped and time.time() < deadline:
+    if not select.select([fd], [], [], 0.2)[0]:
+        continue
+    events = os.read(fd, 4096)
+    offset = 0
+    while offset < len(events):
+        length, _, _, _, _, opened, _ = struct.unpack_from("IBBHQii", events, offset)
+        if not swapped and os.readlink("/proc/self/fd/%d" % opened) == target:
+            os.rename(target, target + ".away")
+            os.symlink(canary, target)
+            swapped = True
+        os.write(fd, struct.pack("iI", opened, FAN_ALLOW))
+        os.close(opened)
+        offset += length
+sys.exit(0 if swapped else "no open of " + target)
+)";
+
     // The link the watcher made is the test's to remove; rm never follows it.
     static void RemoveLink(const std::wstring& link) { RunUnixScript("rm -f '" + UnixPathOf(link) + "'\n"); }
 };
@@ -289,6 +336,34 @@ INSTANTIATE_TEST_SUITE_P(Log, LinkAtTheResultLog,
                          ::testing::Values(LogLinkCase{"FolderSwappedWhileTheInstallerRuns", true},
                                            LogLinkCase{"LinkAtTheLogsOwnName", false}),
                          CaseName());
+
+// Another user swaps a folder of the result log's chain for a link to the canary in the instant
+// after the run made it and before the run makes the next folder inside it. Made by its path,
+// the next folder and the log would land in the canary; made relative to the held new folder,
+// nothing is made outside the folder the run made.
+TEST_F(SwapDuringDelete, ResultLogChainNeverLeadsIntoALinkSwappedInAsAFolderIsMade) {
+    if (!IsRunningUnderWine()) GTEST_SKIP() << "the swap is made on the Linux side of Wine";
+    MakePackage();
+    MakeCanary();
+    const std::wstring logs = m_folder / L"logs";
+    MakeFolders(logs);
+    // In capitals: the text after /v is upper-cased, and the Linux name must match.
+    const std::wstring log = logs + L"\\MADE\\BELOW\\RUN.LOG";
+    auto gate = StartOpenGate(logs, "MADE");
+
+    ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + log);
+
+    ExpectSwapped(*gate);
+    ExpectCanaryIntact();
+    // Under Wine the new folder's handle names the folder renamed away, not the one the run
+    // made at its name: the run stops there and makes nothing in it. On Windows a folder is
+    // held from the instant it is made, and the swap cannot happen.
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_TRUE(ListTree(logs + L"\\MADE.away").empty());
+    ExpectTraceEndsWithFailure("open the result log's folder", logs + L"\\MADE\\BELOW", ERROR_DIRECTORY,
+                               "run ended: result CannotCreateLog (11), exit code 1603");
+    RemoveLink(logs + L"\\MADE");
+}
 
 // Links met where the run writes its copies, put there before the run: a link at the name of a
 // file or folder that /extract_all copies, and an extraction folder that is a link. The file or
