@@ -1,5 +1,7 @@
 #include "fileops/FExeption.h"
 
+#include <windows.h>
+
 #include <utility>
 
 #include "fileops/SystemErrorText.h"
@@ -8,3 +10,7 @@ CFExeption::CFExeption(std::uint32_t dwCode) : m_strMessage(SystemErrorText(dwCo
 
 CFExeption::CFExeption(std::wstring strMessage, std::uint32_t dwCause)
     : m_strMessage(std::move(strMessage)), m_dwCode(0), m_dwCause(dwCause) {}
+
+void ThrowSystemError(std::uint32_t dwCode) { throw new CFExeption(dwCode); }
+
+void ThrowLastSystemError() { ThrowSystemError(GetLastError()); }

@@ -23,3 +23,8 @@ private:
     std::uint32_t m_dwCode;
     std::uint32_t m_dwCause = 0;
 };
+
+// Throws the engine's failure for a Win32 error code.
+[[noreturn]] void ThrowSystemError(std::uint32_t dwCode);
+// The same for the thread's last error, read before the allocation can change it.
+[[noreturn]] void ThrowLastSystemError();

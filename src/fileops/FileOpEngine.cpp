@@ -16,17 +16,6 @@
 namespace {
 constexpr int kNoNestLimit = -1;
 
-// Reads the thread's last error before the allocation of the exception can change it.
-CFExeption* LastSystemError() {
-    const DWORD dwError = GetLastError();
-    return new CFExeption(static_cast<std::uint32_t>(dwError));
-}
-
-// A folder path as it is opened: without trailing backslashes, but a drive's root keeps its own.
-std::wstring FolderToOpen(std::wstring path) {
-    while (path.size() > 1 && path.back() == L'\\' && path[path.size() - 2] != L':') path.pop_back();
-    return path;
-}
 }  // namespace
 
 CFileOpEngine::CFileOpEngine(bool bUnattended)
@@ -107,8 +96,7 @@ bool CFileOpEngine::DeleteOpenFolder(void* hFolder, const std::wstring& path) {
 
 bool CFileOpEngine::Rename(std::wstring source, std::wstring target) {
     if (MoveFileW(source.c_str(), target.c_str())) return true;
-    std::unique_ptr<CFExeption> failure(LastSystemError());
-    NoteFailure(*failure, source);
+    NoteFailure(CFExeption(static_cast<std::uint32_t>(GetLastError())), source);
     return false;
 }
 
@@ -151,23 +139,23 @@ void CFileOpEngine::CopyAny(std::wstring source, std::wstring target) {
         const std::wstring strNotFound = source + L" not found";
         EnsureTrailingBackslash(source);
         EnsureTrailingBackslash(target);
-        const FileHandle sourceFolder = HoldFolderAsNamed(FolderToOpen(source));
+        const FileHandle sourceFolder = HoldFolderAsNamed(FolderAsOpened(source));
         if (!sourceFolder) throw new CFExeption(strNotFound, GetLastError());
         m_strWorkingPath = target;
-        const FileHandle targetFolder = HoldFolderAsNamed(FolderToOpen(target));
-        if (!targetFolder) throw LastSystemError();
+        const FileHandle targetFolder = HoldFolderAsNamed(FolderAsOpened(target));
+        if (!targetFolder) ThrowLastSystemError();
         m_strWorkingPath.clear();
         // The copy lands in a folder of the source's name, or for a bare relative name straight
         // in the target.
         const std::wstring strFolderName = LastFolderName(source + L"*.*");
         FileHandle made;
-        std::wstring into = FolderToOpen(target);
+        std::wstring into = FolderAsOpened(target);
         if (!strFolderName.empty()) {
             into = target + strFolderName;
             made = m_copy.MakeTargetFolder(targetFolder.Get(), strFolderName, into);
         }
         m_copy.LimitSubfolders(m_nNestBudget);
-        m_copy.CopyContents(sourceFolder.Get(), FolderToOpen(source), made ? made.Get() : targetFolder.Get(), into);
+        m_copy.CopyContents(sourceFolder.Get(), FolderAsOpened(source), made ? made.Get() : targetFolder.Get(), into);
         return;
     }
 
@@ -200,15 +188,14 @@ void CFileOpEngine::CopySingleFile(const std::wstring& source, const std::wstrin
     m_strWorkingPath = source;
     const FileHandle sourceFile(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!sourceFile) throw LastSystemError();
+    if (!sourceFile) ThrowLastSystemError();
     // The target's folder is opened as given; the file is made in it through that handle.
-    const std::size_t lastSlash = target.rfind(L'\\');
-    const std::wstring folder = lastSlash == std::wstring::npos ? std::wstring(L".")
-                                                                : FolderToOpen(target.substr(0, lastSlash + 1));
-    const std::wstring name = lastSlash == std::wstring::npos ? target : target.substr(lastSlash + 1);
+    std::wstring folder;
+    std::wstring name;
+    SplitParentAndName(target, folder, name);
     m_strWorkingPath = target;
     const FileHandle targetFolder = HoldFolderAsNamed(folder);
-    if (!targetFolder) throw LastSystemError();
+    if (!targetFolder) ThrowLastSystemError();
     m_strWorkingPath.clear();
     m_copy.CopyFileInto(sourceFile.Get(), source, targetFolder.Get(), name, target);
 }

@@ -10,6 +10,7 @@
 #include "fileops/HeldFolder.h"
 #include "fileops/ModulePath.h"
 #include "fileops/NtRelativeOpen.h"
+#include "fileops/PathKind.h"
 
 bool CreateFolderChain(std::wstring& path, bool bLastIsFile) {
     if (ResolveModuleRelative(path) != 0) return false;
@@ -43,7 +44,7 @@ FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade) {
     while (GetFileAttributesW(existing.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const DWORD dwError = GetLastError();
         const std::size_t lastSlash = existing.rfind(L'\\');
-        if ((dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND) || lastSlash == std::wstring::npos ||
+        if (!IsNotFoundError(dwError) || lastSlash == std::wstring::npos ||
             lastSlash + 1 == existing.size()) {
             bChainMade = false;
             SetLastError(dwError);

@@ -7,6 +7,8 @@
 #include "fileops/FolderHandleListing.h"
 #include "fileops/HandleIdentity.h"
 #include "fileops/NtRelativeOpen.h"
+#include "fileops/PathKind.h"
+#include "fileops/PathText.h"
 
 namespace {
 
@@ -30,17 +32,10 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
 // What a source entry that is a link fails with: a package holds no links.
 constexpr DWORD kErrorLinkMet = ERROR_CANT_ACCESS_FILE;
 
-[[noreturn]] void ThrowError(DWORD dwError) { throw new CFExeption(static_cast<std::uint32_t>(dwError)); }
-[[noreturn]] void ThrowLastError() { ThrowError(GetLastError()); }
-
-std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
-    if (!folder.empty() && folder.back() == L'\\') return folder + name;
-    return folder + L"\\" + name;
-}
 
 std::wstring HandleName(HANDLE h) {
     std::wstring name;
-    if (!ReadHandleName(h, name)) ThrowLastError();
+    if (!ReadHandleName(h, name)) ThrowLastSystemError();
     return name;
 }
 
@@ -48,7 +43,7 @@ std::wstring HandleName(HANDLE h) {
 DeleteDecisions ReplaceDecisions() {
     DeleteDecisions decisions;
     decisions.mayDeleteFile = [](const std::wstring&, HANDLE hFile, DWORD dwAttributes) {
-        if ((dwAttributes & FILE_ATTRIBUTE_READONLY) && !ClearAttributesForDeletion(hFile)) ThrowLastError();
+        if ((dwAttributes & FILE_ATTRIBUTE_READONLY) && !ClearAttributesForDeletion(hFile)) ThrowLastSystemError();
         return true;
     };
     decisions.ignoresFolderFailures = [] { return false; };
@@ -77,9 +72,9 @@ FileHandle CHandleCopy::OpenSourceFolder(HANDLE hParent, const std::wstring& nam
     const std::wstring parentName = HandleName(hParent);
     FileHandle folder;
     const DWORD dwError = OpenRelative(hParent, name, kSourceFolderAccess, kShareAll, kFolderOptions, folder);
-    if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) return FileHandle();
-    if (dwError != ERROR_SUCCESS) ThrowError(dwError);
-    if (!HoldsEntryItself(folder.Get(), parentName, name)) ThrowError(kErrorLinkMet);
+    if (IsNotFoundError(dwError)) return FileHandle();
+    if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
+    if (!HoldsEntryItself(folder.Get(), parentName, name)) ThrowSystemError(kErrorLinkMet);
     return folder;
 }
 
@@ -97,8 +92,8 @@ FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentN
         // A file at the name fails the open as a folder; a link opens as itself, or under some
         // platforms as its target, whose name the handle then holds.
         if (dwError == ERROR_SUCCESS && HoldsEntryItself(folder.Get(), parentName, name)) return folder;
-        if (dwError != ERROR_SUCCESS && dwError != ERROR_DIRECTORY) ThrowError(dwError);
-        if (nTry > 0) ThrowError(dwError != ERROR_SUCCESS ? dwError : ERROR_FILE_INVALID);
+        if (dwError != ERROR_SUCCESS && dwError != ERROR_DIRECTORY) ThrowSystemError(dwError);
+        if (nTry > 0) ThrowSystemError(dwError != ERROR_SUCCESS ? dwError : ERROR_FILE_INVALID);
         folder.Reset();
         m_replace.RemoveFileOrLinkIn(hParent, name, path);
     }
@@ -115,7 +110,7 @@ FileHandle CHandleCopy::CreateTargetFile(HANDLE hFolder, const std::wstring& nam
         m_workingPath = path;
         dwError = CreateNewRelative(hFolder, name, kTargetFileAccess, FILE_SHARE_READ, file);
     }
-    if (dwError != ERROR_SUCCESS) ThrowError(dwError);
+    if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
     return file;
 }
 
@@ -137,17 +132,17 @@ void CHandleCopy::CopyFileInto(HANDLE hSourceFile, const std::wstring& sourcePat
 void CHandleCopy::CopyData(HANDLE hSource, const std::wstring& sourcePath, HANDLE hTarget) {
     m_workingPath = sourcePath;
     FILE_BASIC_INFO source = {};
-    if (!GetFileInformationByHandleEx(hSource, FileBasicInfo, &source, sizeof source)) ThrowLastError();
+    if (!GetFileInformationByHandleEx(hSource, FileBasicInfo, &source, sizeof source)) ThrowLastSystemError();
     if (m_buffer.empty()) m_buffer.resize(kCopyBufferBytes);
     for (;;) {
         DWORD dwRead = 0;
         if (!ReadFile(hSource, m_buffer.data(), static_cast<DWORD>(m_buffer.size()), &dwRead, nullptr))
-            ThrowLastError();
+            ThrowLastSystemError();
         if (dwRead == 0) break;
         DWORD dwWritten = 0;
-        if (!WriteFile(hTarget, m_buffer.data(), dwRead, &dwWritten, nullptr)) ThrowLastError();
+        if (!WriteFile(hTarget, m_buffer.data(), dwRead, &dwWritten, nullptr)) ThrowLastSystemError();
         // A short write to a disk file is what a full disk gives.
-        if (dwWritten != dwRead) ThrowError(ERROR_DISK_FULL);
+        if (dwWritten != dwRead) ThrowSystemError(ERROR_DISK_FULL);
         m_ullCopiedBytes += dwRead;
     }
     // One call sets the time and the attributes, read-only included, after the last write.
@@ -155,7 +150,7 @@ void CHandleCopy::CopyData(HANDLE hSource, const std::wstring& sourcePath, HANDL
     target.LastWriteTime = source.LastWriteTime;
     target.FileAttributes = source.FileAttributes & kKeptAttributes;
     if (target.FileAttributes == 0) target.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    if (!SetFileInformationByHandle(hTarget, FileBasicInfo, &target, sizeof target)) ThrowLastError();
+    if (!SetFileInformationByHandle(hTarget, FileBasicInfo, &target, sizeof target)) ThrowLastSystemError();
 }
 
 void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, HANDLE hTarget,
@@ -176,7 +171,7 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
         frame.sourceName = folderName;
         frame.targetName = copyName;
         const DWORD dwError = ListFolderByHandle(hFolder, frame.entries);
-        if (dwError != ERROR_SUCCESS) ThrowError(dwError);
+        if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
         stack.push_back(std::move(frame));
     };
     m_workingPath = sourcePath;
@@ -192,9 +187,9 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
             continue;
         }
         const ListedEntry& entry = folder.entries[folder.nNext++];
-        const std::wstring entrySource = Joined(folder.sourcePath, entry.name);
+        const std::wstring entrySource = JoinedPath(folder.sourcePath, entry.name);
         m_workingPath = entrySource;
-        if (entry.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ThrowError(kErrorLinkMet);
+        if (entry.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ThrowSystemError(kErrorLinkMet);
         const bool bFolder = (entry.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (bFolder && m_nFolderBudget == 0) continue;
 
@@ -202,15 +197,15 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
         if (OpenRelative(folder.hSource, entry.name, bFolder ? kSourceFolderAccess : kSourceFileAccess,
                          bFolder ? kShareAll : FILE_SHARE_READ, bFolder ? kFolderOptions : kFileOptions,
                          opened) != ERROR_SUCCESS)
-            ThrowLastError();
+            ThrowLastSystemError();
         HandleFacts facts;
-        if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastError();
-        if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ThrowError(kErrorLinkMet);
+        if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastSystemError();
+        if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ThrowSystemError(kErrorLinkMet);
         // Another entry than the one listed: a link the platform followed, or a swap after the listing.
         const DWORD dwCheck = CheckListedEntry(opened.Get(), facts, folder.sourceName, entry);
-        if (dwCheck != ERROR_SUCCESS) ThrowError(dwCheck);
+        if (dwCheck != ERROR_SUCCESS) ThrowSystemError(dwCheck);
 
-        const std::wstring entryTarget = Joined(folder.targetPath, entry.name);
+        const std::wstring entryTarget = JoinedPath(folder.targetPath, entry.name);
         if (!bFolder) {
             CopyFileInto(opened.Get(), entrySource, folder.hTarget, entry.name, entryTarget);
             continue;

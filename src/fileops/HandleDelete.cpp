@@ -54,8 +54,6 @@ DWORD NativeOptionsFor(EntryKind kind) {
 // ERROR_DIRECTORY_NOT_SUPPORTED, which older SDK headers lack.
 constexpr DWORD kErrorDirectoryNotSupported = 336;
 
-[[noreturn]] void ThrowError(DWORD dwError) { throw new CFExeption(static_cast<std::uint32_t>(dwError)); }
-[[noreturn]] void ThrowLastError() { ThrowError(GetLastError()); }
 
 }  // namespace
 
@@ -93,7 +91,7 @@ void CHandleDelete::RemovePath(const std::wstring& path) {
     // must then carry.
     std::wstring name;
     const FileHandle folder = OpenParentFolder(path, name);
-    if (!folder) ThrowLastError();
+    if (!folder) ThrowLastSystemError();
     RemoveNamed(folder.Get(), name, path, dwSeen, true);
 }
 
@@ -114,7 +112,7 @@ void CHandleDelete::RemoveFileOrLinkIn(HANDLE hFolder, const std::wstring& name,
 void CHandleDelete::RemoveOpenFolder(HANDLE hFolder, const std::wstring& path) {
     m_workingPath = path;
     std::wstring name;
-    if (!ReadHandleName(hFolder, name)) ThrowLastError();
+    if (!ReadHandleName(hFolder, name)) ThrowLastSystemError();
     RemoveFolderTree(FileHandle(), hFolder, path, name);
 }
 
@@ -125,35 +123,35 @@ DWORD CHandleDelete::SeenAttributes(const std::wstring& path) {
     if (dwSeen != INVALID_FILE_ATTRIBUTES) return dwSeen;
     const DWORD dwError = GetLastError();
     // Nothing to open; after a kept file this counts as one more folder that stays.
-    if (!m_decisions.ignoresFolderFailures()) ThrowError(dwError);
+    if (!m_decisions.ignoresFolderFailures()) ThrowSystemError(dwError);
     return INVALID_FILE_ATTRIBUTES;
 }
 
 void CHandleDelete::RemoveNamed(HANDLE hFolder, const std::wstring& name, const std::wstring& path, DWORD dwSeen,
                                 bool bFolderToo) {
     std::wstring folderName;
-    if (!ReadHandleName(hFolder, folderName)) ThrowLastError();
+    if (!ReadHandleName(hFolder, folderName)) ThrowLastSystemError();
     const EntryKind kind = KindOf(dwSeen);
-    if (kind == EntryKind::Folder && !bFolderToo) ThrowError(kErrorDirectoryNotSupported);
+    if (kind == EntryKind::Folder && !bFolderToo) ThrowSystemError(kErrorDirectoryNotSupported);
     FileHandle opened;
     if (OpenRelative(hFolder, name, AccessFor(kind), ShareFor(kind), NativeOptionsFor(kind), opened) != ERROR_SUCCESS)
-        ThrowLastError();
+        ThrowLastSystemError();
     HandleFacts facts;
-    if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastError();
+    if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastSystemError();
     if (dwSeen & FILE_ATTRIBUTE_REPARSE_POINT) {
         // The path shows a link and the handle holds something else: the platform followed it.
-        if (!(facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) ThrowError(ERROR_NOT_A_REPARSE_POINT);
+        if (!(facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) ThrowSystemError(ERROR_NOT_A_REPARSE_POINT);
         MarkForDeletion(opened.Get());
         return;
     }
     const std::wstring entryName = EntryNameIn(folderName, name);
-    if (!HandleNameIs(opened.Get(), entryName)) ThrowError(ERROR_FILE_INVALID);
+    if (!HandleNameIs(opened.Get(), entryName)) ThrowSystemError(ERROR_FILE_INVALID);
     // A link put there after the look at the path: the handle holds the link itself.
     if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         MarkForDeletion(opened.Get());
         return;
     }
-    if ((facts.dwAttributes ^ dwSeen) & FILE_ATTRIBUTE_DIRECTORY) ThrowError(ERROR_FILE_INVALID);
+    if ((facts.dwAttributes ^ dwSeen) & FILE_ATTRIBUTE_DIRECTORY) ThrowSystemError(ERROR_FILE_INVALID);
     if (facts.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         const HANDLE hOpened = opened.Get();
         RemoveFolderTree(std::move(opened), hOpened, path, entryName);
@@ -176,10 +174,10 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
         frame.hFolder = hFolder;
         frame.path = folderPath;
         frame.name = folderName;
-        if (!ReadVolumeSerial(hFolder, frame.dwVolumeSerial)) ThrowLastError();
-        if (!stack.empty() && stack.back().dwVolumeSerial != frame.dwVolumeSerial) ThrowError(ERROR_FILE_INVALID);
+        if (!ReadVolumeSerial(hFolder, frame.dwVolumeSerial)) ThrowLastSystemError();
+        if (!stack.empty() && stack.back().dwVolumeSerial != frame.dwVolumeSerial) ThrowSystemError(ERROR_FILE_INVALID);
         const DWORD dwError = ListFolderByHandle(hFolder, frame.entries);
-        if (dwError != ERROR_SUCCESS) ThrowError(dwError);
+        if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
         stack.push_back(std::move(frame));
     };
     push(std::move(ownedTop), hTop, path, name);
@@ -189,7 +187,7 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
         if (folder.nNext == folder.entries.size()) {
             m_workingPath = folder.path;
             // Once a kept file has left a folder non-empty, folder removals no longer count as failures.
-            if (!TryMarkForDeletion(folder.hFolder) && !m_decisions.ignoresFolderFailures()) ThrowLastError();
+            if (!TryMarkForDeletion(folder.hFolder) && !m_decisions.ignoresFolderFailures()) ThrowLastSystemError();
             stack.pop_back();  // closing the folder's handle removes it
             continue;
         }
@@ -200,11 +198,11 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
         FileHandle opened;
         if (OpenRelative(folder.hFolder, entry.name, AccessFor(kind), ShareFor(kind), NativeOptionsFor(kind), opened) !=
             ERROR_SUCCESS)
-            ThrowLastError();
+            ThrowLastSystemError();
         HandleFacts facts;
-        if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastError();
+        if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastSystemError();
         const DWORD dwCheck = CheckListedEntry(opened.Get(), facts, folder.name, entry);
-        if (dwCheck != ERROR_SUCCESS) ThrowError(dwCheck);
+        if (dwCheck != ERROR_SUCCESS) ThrowSystemError(dwCheck);
 
         if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             MarkForDeletion(opened.Get());
@@ -219,7 +217,7 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
 }
 
 void CHandleDelete::MarkForDeletion(HANDLE h) {
-    if (!TryMarkForDeletion(h)) ThrowLastError();
+    if (!TryMarkForDeletion(h)) ThrowLastSystemError();
 }
 
 bool CHandleDelete::TryMarkForDeletion(HANDLE h) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fileops/NtCalls.h"
+#include "fileops/PathText.h"
 
 namespace {
 constexpr ULONG kFileInternalInformation = 6;  // the native class that carries the file ID alone
@@ -65,8 +66,7 @@ bool ReadHandleName(HANDLE h, std::wstring& name) {
 }
 
 std::wstring EntryNameIn(const std::wstring& folderName, const std::wstring& entryName) {
-    if (!folderName.empty() && folderName.back() == L'\\') return folderName + entryName;
-    return folderName + L"\\" + entryName;
+    return JoinedPath(folderName, entryName);
 }
 
 bool HandleNameIs(HANDLE h, const std::wstring& expected) {

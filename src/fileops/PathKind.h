@@ -11,5 +11,9 @@ enum PathKind : int {
 
 PathKind ProbePath(std::wstring path);
 
+// True for the errors that say a name is not there at all (file or path not found); any other
+// failure, a refused look say, leaves open what is there.
+bool IsNotFoundError(unsigned long dwError);
+
 // True when the file opens for reading with read sharing only.
 bool FileOpensForRead(std::wstring path);

@@ -18,6 +18,16 @@ namespace {
 bool IsSeparator(wchar_t ch) { return ch == L'\\' || ch == L'/'; }
 }  // namespace
 
+std::wstring FolderAsOpened(std::wstring path) {
+    while (path.size() > 1 && path.back() == L'\\' && path[path.size() - 2] != L':') path.pop_back();
+    return path;
+}
+
+std::wstring JoinedPath(const std::wstring& folder, const std::wstring& name) {
+    if (!folder.empty() && folder.back() == L'\\') return folder + name;
+    return folder + L"\\" + name;
+}
+
 void SplitParentAndName(const std::wstring& path, std::wstring& parent, std::wstring& name) {
     std::wstring trimmed = path;
     while (trimmed.size() > 1 && IsSeparator(trimmed.back())) trimmed.pop_back();

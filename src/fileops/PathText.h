@@ -6,6 +6,14 @@
 
 void EnsureTrailingBackslash(std::wstring& path);
 
+// A folder path as it is opened: without trailing backslashes, except that a drive's root keeps
+// its own ("C:\a\" gives "C:\a", "C:\" stays).
+std::wstring FolderAsOpened(std::wstring path);
+
+// name inside folder: one backslash between them, none added after a folder that ends in one
+// ("C:\" and "a" give "C:\a").
+std::wstring JoinedPath(const std::wstring& folder, const std::wstring& name);
+
 // The folder name of a search pattern ("C:\pkg\Windows\*.*" gives "Windows"), or empty.
 std::wstring LastFolderName(std::wstring pattern);
 

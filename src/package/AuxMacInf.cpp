@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "fileops/FileOpEngine.h"
+#include "fileops/PathKind.h"
 #include "package/PackageLayout.h"
 #include "package/StepFailure.h"
 
@@ -12,11 +13,7 @@ const wchar_t kStep[] = L"choose the INF of each pair";
 
 // Only a name that is not there at all: anything else (a refused look, say) may still be
 // found by the installer.
-bool IsAbsent(const std::wstring& path) {
-    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
-    const DWORD dwError = GetLastError();
-    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
-}
+bool IsAbsent(const std::wstring& path) { return ProbePath(path) == PathMissing; }
 
 }  // namespace
 

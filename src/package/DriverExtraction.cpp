@@ -8,6 +8,7 @@
 #include "fileops/FolderChain.h"
 #include "fileops/HeldFolder.h"
 #include "fileops/ModulePath.h"
+#include "fileops/PathKind.h"
 #include "fileops/PathText.h"
 #include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
@@ -88,7 +89,7 @@ int ExtractDrivers(void* hStaging, const std::wstring& stagingFolder, const std:
     // these, or lead the copies wherever a link points.
     if (!engine.DeleteIn(givenFolder.Get(), name, strExtraction)) {
         const std::uint32_t dwCause = engine.GetLastErrorCause();
-        if (dwCause != ERROR_FILE_NOT_FOUND && dwCause != ERROR_PATH_NOT_FOUND) {
+        if (!IsNotFoundError(dwCause)) {
             SetEngineFailure(failure, L"remove the old driver folder", engine);
             return kResultCannotCreateFolder;
         }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "fileops/PathKind.h"
 #include "fileops/ScopedHandle.h"
 #include "package/PackageLayout.h"
 #include "package/StepFailure.h"
@@ -9,8 +10,6 @@
 namespace {
 
 const wchar_t kStep[] = L"choose the install-control variant";
-
-bool IsMissingError(DWORD dwError) { return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND; }
 
 // Opens the control file itself (a folder of its name is refused) and clears its read-only
 // attribute through that handle: ERROR_SUCCESS or the Win32 error.
@@ -46,13 +45,13 @@ SelectionResult SelectInstallControl(const std::wstring& stagingFolder, bool bUs
     // A package without the variant keeps its control file as it is, attributes included.
     if (GetFileAttributesW(variant.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const DWORD dwError = GetLastError();
-        if (IsMissingError(dwError)) return SelectionResult::NotInPackage;
+        if (IsNotFoundError(dwError)) return SelectionResult::NotInPackage;
         failure.Set(kStep, variant, dwError);
         return SelectionResult::Failed;
     }
     // The copy replaces content only: a control file the package lacks is not created.
     DWORD dwError = MakeWritable(control);
-    if (IsMissingError(dwError)) return SelectionResult::NotInPackage;
+    if (IsNotFoundError(dwError)) return SelectionResult::NotInPackage;
     if (dwError == ERROR_SUCCESS) dwError = pfnCopy(variant.c_str(), control.c_str());
     if (dwError == ERROR_SUCCESS) return SelectionResult::Made;
     failure.Set(kStep, control, dwError);

@@ -6,6 +6,7 @@
 #include "fileops/FolderChain.h"
 #include "fileops/HeldFolder.h"
 #include "fileops/ModulePath.h"
+#include "fileops/PathText.h"
 #include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
 
@@ -47,8 +48,7 @@ int CopyPackage(void* hTarget, const std::wstring& targetPath, CopiedAmount& cop
         return kResultNoModuleName;
     }
     // The root as the program's own path gives it; its folders are opened through its handle.
-    std::wstring root = PackageSourceFolder(szDrive, szFolder, L"");
-    if (root.size() > 1 && root[root.size() - 2] != L':') root.pop_back();  // a drive's root keeps it
+    const std::wstring root = FolderAsOpened(PackageSourceFolder(szDrive, szFolder, L""));
     const FileHandle rootFolder = HoldFolderAsNamed(root);
     if (!rootFolder) {
         failure.Set(kCopyStep, root, GetLastError());
@@ -61,8 +61,7 @@ int CopyPackage(void* hTarget, const std::wstring& targetPath, CopiedAmount& cop
     CFileOpEngine engine;
     for (const wchar_t* pszFolder : {kWindowsFolder, kOthersFolder}) {
         const std::wstring source = PackageSourceFolder(szDrive, szFolder, pszFolder);
-        const std::wstring copy =
-            targetPath + (!targetPath.empty() && targetPath.back() == L'\\' ? L"" : L"\\") + pszFolder;
+        const std::wstring copy = JoinedPath(targetPath, pszFolder);
         FileHandle sourceFolder;
         FileHandle copyFolder;
         if (!engine.OpenSourceFolder(rootFolder.Get(), pszFolder, source, sourceFolder)) {

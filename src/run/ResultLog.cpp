@@ -11,6 +11,7 @@
 #include "fileops/ModulePath.h"
 #include "fileops/NtRelativeOpen.h"
 #include "fileops/PathKind.h"
+#include "fileops/PathText.h"
 #include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
 
@@ -91,9 +92,7 @@ int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine&
         return kResultCannotCreateLog;
     }
     const std::size_t nameStart = fullPath.rfind(L'\\') + 1;
-    std::wstring folder = fullPath.substr(0, nameStart);
-    // A drive's root keeps its backslash; any other folder is opened by its plain name.
-    if (folder.size() > 1 && folder[folder.size() - 2] != L':') folder.pop_back();
+    const std::wstring folder = FolderAsOpened(fullPath.substr(0, nameStart));
     const std::wstring name = fullPath.substr(nameStart);
     if (name.empty()) {
         failure.Set(L"create the result log", fullPath, ERROR_INVALID_NAME);

@@ -13,6 +13,7 @@ struct TextCase : NamedCase {
 
 class TrailingBackslash : public ::testing::TestWithParam<TextCase> {};
 class FolderNameOfPattern : public ::testing::TestWithParam<TextCase> {};
+class FolderOpenedAs : public ::testing::TestWithParam<TextCase> {};
 }  // namespace
 
 TEST_P(TrailingBackslash, EndsWithExactlyOneAddedBackslash) {
@@ -39,6 +40,21 @@ INSTANTIATE_TEST_SUITE_P(Cases, FolderNameOfPattern,
                                            TextCase{"RelativeWithParent", L"pkg\\Windows\\*.*", L"Windows"},
                                            TextCase{"NoBackslash", L"*.*", L""},
                                            TextCase{"DoubledBackslash", L"C:\\pkg\\\\*.*", L""}),
+                         CaseName());
+
+// A folder opened with its trailing backslash, or a drive's root opened without one, is
+// another folder or none.
+TEST_P(FolderOpenedAs, LosesTrailingBackslashesButADrivesRootKeepsItsOwn) {
+    EXPECT_EQ(FolderAsOpened(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FolderOpenedAs,
+                         ::testing::Values(TextCase{"Folder", L"C:\\pkg\\", L"C:\\pkg"},
+                                           TextCase{"DoubledTrailing", L"C:\\pkg\\\\", L"C:\\pkg"},
+                                           TextCase{"WithoutTrailing", L"C:\\pkg", L"C:\\pkg"},
+                                           TextCase{"DriveRoot", L"C:\\", L"C:\\"},
+                                           TextCase{"Share", L"\\\\server\\share\\", L"\\\\server\\share"},
+                                           TextCase{"Relative", L"logs\\", L"logs"}),
                          CaseName());
 
 namespace {
@@ -109,6 +125,14 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 namespace {
+struct JoinedCase : NamedCase {
+    std::wstring folder;
+    std::wstring name;
+    std::wstring joined;
+};
+
+class JoinedName : public ::testing::TestWithParam<JoinedCase> {};
+
 struct SplitCase : NamedCase {
     std::wstring path;
     std::wstring parent;
@@ -138,3 +162,16 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"BareName", L"RUN", L".", L"RUN"},
                       SplitCase{"DriveRootItself", L"C:\\", L".", L"C:"}),
     CaseName());
+
+// A join that doubles or drops the backslash names another entry than the one opened.
+TEST_P(JoinedName, HasExactlyOneBackslashBeforeTheName) {
+    EXPECT_EQ(JoinedPath(GetParam().folder, GetParam().name), GetParam().joined);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, JoinedName,
+                         ::testing::Values(JoinedCase{"Folder", L"C:\\pkg", L"Windows", L"C:\\pkg\\Windows"},
+                                           JoinedCase{"DriveRoot", L"C:\\", L"pkg", L"C:\\pkg"},
+                                           JoinedCase{"HandleName", L"\\Temp", L"KVNIC_INST_TEMP",
+                                                      L"\\Temp\\KVNIC_INST_TEMP"},
+                                           JoinedCase{"VolumeRoot", L"\\", L"Drivers", L"\\Drivers"}),
+                         CaseName());
