@@ -6,8 +6,8 @@
 
 #include "fileops/HandleIdentity.h"
 #include "fileops/NtRelativeOpen.h"
+#include "fileops/WindowsBitness.h"
 #include "report/LogsFolder.h"
-#include "run/ResultLog.h"
 
 namespace {
 

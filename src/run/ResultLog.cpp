@@ -12,12 +12,11 @@
 #include "fileops/NtRelativeOpen.h"
 #include "fileops/PathKind.h"
 #include "fileops/PathText.h"
+#include "fileops/WindowsBitness.h"
 #include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
 
 namespace {
-
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 // ERROR_DIRECTORY_NOT_SUPPORTED, which older SDK headers lack.
 constexpr DWORD kErrorDirectoryNotSupported = 336;
@@ -47,21 +46,6 @@ void AppendDriverLog(HANDLE hLog, const std::wstring& driverLog) {
 }
 
 }  // namespace
-
-bool IsRunningUnderWow64() {
-#ifdef _WIN64
-    // A 64-bit build runs on 64-bit Windows by definition.
-    return true;
-#else
-    static IsWow64ProcessFn pfnIsWow64Process = nullptr;
-    pfnIsWow64Process = reinterpret_cast<IsWow64ProcessFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process")));
-    if (pfnIsWow64Process == nullptr) return false;
-    BOOL bWow64 = FALSE;
-    pfnIsWow64Process(GetCurrentProcess(), &bWow64);
-    return bWow64 != FALSE;
-#endif
-}
 
 int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine& engine, bool bUsbPackage,
                      StepFailure& failure) {

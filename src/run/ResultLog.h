@@ -6,9 +6,6 @@
 
 class CFileOpEngine;
 
-// True when the program, a 32-bit process, runs on 64-bit Windows.
-bool IsRunningUnderWow64();
-
 // Replaces the caller's log file with a copy of the driver installer's own log, all through the
 // one handle it returns for appending, made in the log's folder while that folder is held.
 // Returns 0 with hLog valid, or 8, 9, 10, 11 (also for a log folder that is a link) or a path
