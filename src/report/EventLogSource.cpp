@@ -25,29 +25,31 @@ struct EventSourcePolicy {
 using EventSource = ScopedHandle<EventSourcePolicy>;
 
 // Writes the value only when its type or data differ, so that a run rewrites nothing that is
-// right and repairs what someone changed.
-void EnsureValue(HKEY hKey, const wchar_t* pszName, DWORD dwType, const void* pData, DWORD cbData) {
+// right and repairs what someone changed. True when the value is right afterwards.
+bool EnsureValue(HKEY hKey, const wchar_t* pszName, DWORD dwType, const void* pData, DWORD cbData) {
     std::vector<unsigned char> present(cbData + 1);
     DWORD dwPresentType = 0;
     DWORD cbPresent = static_cast<DWORD>(present.size());
     if (RegQueryValueExW(hKey, pszName, nullptr, &dwPresentType, present.data(), &cbPresent) == ERROR_SUCCESS &&
         dwPresentType == dwType && cbPresent == cbData && std::memcmp(present.data(), pData, cbData) == 0)
-        return;
-    RegSetValueExW(hKey, pszName, 0, dwType, static_cast<const BYTE*>(pData), cbData);
+        return true;
+    return RegSetValueExW(hKey, pszName, 0, dwType, static_cast<const BYTE*>(pData), cbData) == ERROR_SUCCESS;
 }
 
-// Without a renewed kept copy the message file in place stays: an older kept copy still
-// carries the message table.
-void RegisterSource(bool bKeptCopyRenewed) {
+// Without a renewed kept file the message file in place stays: an older one still carries the
+// message table. Once the registration names the kept file, the copy of the whole program that
+// earlier versions registered goes.
+void RegisterSource(bool bKeptFileRenewed) {
     HKEY hCreated = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &hCreated, nullptr) != ERROR_SUCCESS)
         return;
     const RegistryKey key(hCreated);
-    if (bKeptCopyRenewed)
-        EnsureValue(hCreated, L"EventMessageFile", REG_EXPAND_SZ, kKeptMessageFile,
-                    static_cast<DWORD>((std::wcslen(kKeptMessageFile) + 1) * sizeof(wchar_t)));
     EnsureValue(hCreated, L"TypesSupported", REG_DWORD, &kTypesSupported, sizeof kTypesSupported);
+    if (bKeptFileRenewed &&
+        EnsureValue(hCreated, L"EventMessageFile", REG_EXPAND_SZ, kKeptMessageFile,
+                    static_cast<DWORD>((std::wcslen(kKeptMessageFile) + 1) * sizeof(wchar_t))))
+        RemoveRetiredMessageFile();
 }
 
 }  // namespace

@@ -5,35 +5,35 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "fileops/FExeption.h"
+#include "fileops/HandleDelete.h"
 #include "fileops/HandleIdentity.h"
 #include "fileops/NtRelativeOpen.h"
 #include "report/LogsFolder.h"
 
-const wchar_t kKeptMessageFile[] = L"%SystemRoot%\\Logs\\NicUpdateMessages.exe";
+const wchar_t kKeptMessageFile[] = L"%SystemRoot%\\Logs\\NicUpdateMessages.dll";
+const wchar_t kMessageFileResource[] = L"NICUPDATEMESSAGES";
 
 namespace {
 
-const wchar_t kKeptName[] = L"NicUpdateMessages.exe";
-// The program is a few MiB; anything far larger is not the program and is not copied.
-constexpr LONGLONG kLargestProgram = 64ll * 1024 * 1024;
+const wchar_t kKeptName[] = L"NicUpdateMessages.dll";
+// Earlier versions kept a whole copy of the program as the message file.
+const wchar_t kRetiredName[] = L"NicUpdateMessages.exe";
 
-std::wstring RunningProgramPath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD cch = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (cch == 0) return std::wstring();
-        if (cch < buffer.size()) return std::wstring(buffer.data(), cch);
-        if (buffer.size() >= 32768) return std::wstring();
-        buffer.resize(buffer.size() * 2);
-    }
+// The message file this module carries: its bytes stay mapped while the module is loaded.
+bool CarriedMessageFile(const char*& pBytes, std::size_t& cbBytes) {
+    const HRSRC hFound = FindResourceW(nullptr, kMessageFileResource, RT_RCDATA);
+    if (hFound == nullptr) return false;
+    const HGLOBAL hLoaded = LoadResource(nullptr, hFound);
+    cbBytes = SizeofResource(nullptr, hFound);
+    pBytes = hLoaded == nullptr ? nullptr : static_cast<const char*>(LockResource(hLoaded));
+    return pBytes != nullptr && cbBytes > 0;
 }
 
 bool ReadAll(HANDLE hFile, std::vector<char>& bytes) {
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(hFile, &size) || size.QuadPart <= 0 || size.QuadPart > kLargestProgram) return false;
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD dwRead = 0;
@@ -45,24 +45,18 @@ bool ReadAll(HANDLE hFile, std::vector<char>& bytes) {
     return true;
 }
 
-bool ReadProgram(const std::wstring& path, std::vector<char>& bytes) {
-    const FileHandle hProgram(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-    return hProgram && ReadAll(hProgram.Get(), bytes);
-}
-
-// True when the kept copy is a plain file of its own name holding exactly these bytes.
-bool KeptCopyHolds(const LogsFolder& logs, const std::vector<char>& program) {
+// True when the kept file is a plain file of its own name holding exactly these bytes.
+bool KeptFileHolds(const LogsFolder& logs, const std::vector<char>& messageFile) {
     FileHandle hKept;
-    // Shares deletion: another run may rename its own whole copy over this one meanwhile.
+    // Shares deletion: another run may rename its own whole file over this one meanwhile.
     if (OpenRelative(logs.hFolder.Get(), kKeptName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                      FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, hKept) != ERROR_SUCCESS)
         return false;
     if (!HoldsEntryItself(hKept.Get(), logs.handleName, kKeptName)) return false;
     LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(hKept.Get(), &size) || static_cast<ULONGLONG>(size.QuadPart) != program.size()) return false;
-    std::vector<char> kept;
-    return ReadAll(hKept.Get(), kept) && kept == program;
+    if (!GetFileSizeEx(hKept.Get(), &size) || static_cast<ULONGLONG>(size.QuadPart) != messageFile.size()) return false;
+    std::vector<char> kept(messageFile.size());
+    return ReadAll(hKept.Get(), kept) && kept == messageFile;
 }
 
 bool WriteAll(HANDLE hFile, const std::vector<char>& bytes) {
@@ -91,15 +85,15 @@ bool RenameTo(HANDLE hFile, const std::wstring& path) {
     return SetFileInformationByHandle(hFile, FileRenameInfo, pInfo, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
-// Writes the copy under a name of this run's own and renames it over the kept name only once
-// it is whole. A copy that cannot be finished, or that the rename took anywhere but the kept
+// Writes the file under a name of this run's own and renames it over the kept name only once
+// it is whole. A file that cannot be finished, or that the rename took anywhere but the kept
 // name, is removed when its handle closes.
-bool ReplaceKeptCopy(const LogsFolder& logs, const std::vector<char>& program) {
+bool ReplaceKeptFile(const LogsFolder& logs, const std::vector<char>& messageFile) {
     const std::wstring temporaryName = L"NicUpdateMessages." + std::to_wstring(GetCurrentProcessId()) + L"." +
                                        std::to_wstring(GetTickCount()) + L".tmp";
     FileHandle hCopy;
     if (CreateNewRelative(logs.hFolder.Get(), temporaryName, GENERIC_WRITE | DELETE, 0, hCopy) != ERROR_SUCCESS) return false;
-    if (WriteAll(hCopy.Get(), program) && FlushFileBuffers(hCopy.Get()) &&
+    if (WriteAll(hCopy.Get(), messageFile) && FlushFileBuffers(hCopy.Get()) &&
         RenameTo(hCopy.Get(), logs.path + L"\\" + kKeptName) &&
         HandleNameIs(hCopy.Get(), EntryNameIn(logs.handleName, kKeptName)))
         return true;
@@ -112,9 +106,26 @@ bool ReplaceKeptCopy(const LogsFolder& logs, const std::vector<char>& program) {
 }  // namespace
 
 bool KeepEventMessageFile() {
-    const std::wstring program = RunningProgramPath();
-    std::vector<char> bytes;
-    if (program.empty() || !ReadProgram(program, bytes)) return false;
+    const char* pBytes = nullptr;
+    std::size_t cbBytes = 0;
+    if (!CarriedMessageFile(pBytes, cbBytes)) return false;
+    const std::vector<char> messageFile(pBytes, pBytes + cbBytes);
     LogsFolder logs;
-    return HoldLogsFolder(logs) && (KeptCopyHolds(logs, bytes) || ReplaceKeptCopy(logs, bytes));
+    return HoldLogsFolder(logs) && (KeptFileHolds(logs, messageFile) || ReplaceKeptFile(logs, messageFile));
+}
+
+void RemoveRetiredMessageFile() {
+    LogsFolder logs;
+    if (!HoldLogsFolder(logs)) return;
+    DeleteDecisions decisions;
+    decisions.mayDeleteFile = [](const std::wstring&, HANDLE, DWORD) { return true; };
+    decisions.ignoresFolderFailures = [] { return false; };
+    CHandleDelete deletion(std::move(decisions));
+    // Never a folder, and a link goes as itself. A copy that cannot go (Event Viewer may have it
+    // loaded) goes at a later run.
+    try {
+        deletion.RemoveFileOrLinkIn(logs.hFolder.Get(), kRetiredName, logs.path + L"\\" + kRetiredName);
+    } catch (CFExeption* pCaught) {
+        delete pCaught;
+    }
 }

@@ -111,4 +111,27 @@ TEST_F(UnrenewedMessageFile, LeavesTheRegistrationAsItWas) {
     EXPECT_FALSE(IsFolder(Expanded(L"%SystemRoot%\\Logs")));
 }
 
+// A machine where an earlier version kept a copy of the whole program in the Logs folder and
+// registered it: after one run the source names the kept message DLL, which holds what the
+// build made, and the old copy is gone.
+class RetiredMessageFile : public ProgramTest {};
+
+TEST_F(RetiredMessageFile, IsReplacedByTheMessageDllAfterARun) {
+    MakePackage();
+    const std::wstring retired = Expanded(L"%SystemRoot%\\Logs\\NicUpdateMessages.exe");
+    const std::wstring kept = Expanded(kKeptMessageFile);
+    DeleteFileW(kept.c_str());
+    WriteBytes(retired, ReadBytes(Program()));
+    ASSERT_TRUE(SetMessageFileValue(L"%SystemRoot%\\Logs\\NicUpdateMessages.exe"));
+
+    const ProgramOutcome outcome = Run(L"/s /vFORCE");
+
+    EXPECT_EQ(outcome.dwExitCode, 1603u);  // a refused command line still reports its event
+    EXPECT_EQ(MessageFileValue(), L"%SystemRoot%\\Logs\\NicUpdateMessages.dll");
+    ASSERT_TRUE(PathExists(kept));
+    const std::wstring program = BuiltProgramPath();
+    EXPECT_TRUE(ReadBytes(kept) == ReadBytes(program.substr(0, program.rfind(L'\\') + 1) + L"NicUpdateMessages.dll"));
+    EXPECT_FALSE(PathExists(retired)) << "the old copy of the program is still in the Logs folder";
+}
+
 }  // namespace

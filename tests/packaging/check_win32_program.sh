@@ -1,7 +1,8 @@
 #!/bin/sh
 # Fails unless the program is an i386 GUI program that imports system DLLs only, carries a
-# header checksum that matches its bytes, names no folder of the source tree, and embeds one
-# administrator manifest with the five supported-OS ids. With VERSION it also fails unless the
+# header checksum that matches its bytes, names no folder of the source tree, embeds one
+# administrator manifest with the five supported-OS ids, and carries its event message file: an
+# i386 DLL with no entry point, no imports and no resource but its message table. With VERSION it also fails unless the
 # version resource (fixed and string parts) and the manifest's assemblyIdentity all give VERSION.
 #
 #   check_win32_program.sh EXE [VERSION]
@@ -40,6 +41,19 @@ for id in e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f
   echo "$manifest" | grep -q "{$id}" || fail "manifest lacks supportedOS $id"
 done
 
+messages=$(mktemp)
+trap 'rm -f "$messages"' EXIT
+python3 "$inspect/pe_resources.py" --rcdata "$messages" "$exe" || fail "the program carries no one message file"
+mdump=$(i686-w64-mingw32-objdump -p "$messages") || fail "the carried message file is no PE image"
+echo "$mdump" | grep -q "file format pei-i386" || fail "the message file is not an i386 image"
+echo "$mdump" | grep -Eq "^[[:space:]]+DLL$" || fail "the message file is not a DLL"
+echo "$mdump" | grep -Eq "^AddressOfEntryPoint[[:space:]]+0+$" || fail "the message file has an entry point"
+if echo "$mdump" | grep -q "DLL Name:"; then
+  fail "the message file imports: $(echo "$mdump" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')"
+fi
+mtypes=$(python3 "$inspect/pe_resources.py" --types "$messages" | sort -u | tr '\n' ' ')
+[ "$mtypes" = "11 " ] || fail "the message file's resource types are '$mtypes', not the message table (11) alone"
+
 if [ -n "$version" ]; then
   info=$(python3 "$inspect/pe_resources.py" "$exe") || fail "cannot read the resources"
   for key in fixed_file_version fixed_product_version string_FileVersion string_ProductVersion manifest_version; do
@@ -50,3 +64,4 @@ if [ -n "$version" ]; then
 fi
 echo "checksum: $sums"
 echo "imports: $(echo $dlls)"
+echo "message file: $(wc -c < "$messages") bytes, no entry point, no imports, message table only"

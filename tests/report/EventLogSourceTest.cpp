@@ -1,7 +1,7 @@
-// The run's Application event: the message table that gives each event ID its text, the source's
-// registration with a message file that outlives the package, and the strings that reach the
-// platform's event log. The reporting program here is this test program, which carries the
-// shipping program's message table, so the registered message file is a copy of it.
+// The run's Application event: the message file (a DLL of the message table alone) that gives
+// each event ID its text, the source's registration with a kept copy of it that outlives the
+// package, and the strings that reach the platform's event log. The reporting program here is
+// this test program, which carries the built message file as the shipping program does.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -110,13 +110,24 @@ std::wstring Expanded(const std::wstring& text) {
     return cch == 0 || cch > MAX_PATH * 2 ? std::wstring() : szExpanded;
 }
 
-std::wstring RunningProgramPath() {
-    wchar_t szPath[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    return szPath;
+// The message file the build made, beside the program.
+std::wstring BuiltMessageFilePath() {
+    const std::wstring program = BuiltProgramPath();
+    return program.substr(0, program.rfind(L'\\') + 1) + L"NicUpdateMessages.dll";
 }
 
 std::wstring KeptCopyPath() { return Expanded(kKeptMessageFile); }
+
+// The copy of the whole program that earlier versions kept and registered as the message file.
+const wchar_t kRetiredMessageFile[] = L"%SystemRoot%\\Logs\\NicUpdateMessages.exe";
+
+// The RCDATA resource of that name in a module loaded as data.
+std::string CarriedResource(HMODULE hModule, const wchar_t* pszName) {
+    const HRSRC hFound = FindResourceW(hModule, pszName, RT_RCDATA);
+    const HGLOBAL hLoaded = hFound ? LoadResource(hModule, hFound) : nullptr;
+    const char* pBytes = hLoaded ? static_cast<const char*>(LockResource(hLoaded)) : nullptr;
+    return pBytes ? std::string(pBytes, SizeofResource(hModule, hFound)) : std::string();
+}
 
 RunEvent EventOf(RunEventId id) { return RunEvent{id, id >= 200, kStrings}; }
 
@@ -167,10 +178,10 @@ TEST(EventMessageId, SeverityBitsAsTheEventLogReadsThem) {
     EXPECT_EQ(MessageIdFor(EventOf(kEventInstallFailed)), 0xC00000C8u);
 }
 
-TEST_P(EventMessage, ShippingProgramCarriesTheText) {
-    const LoadedModule program = LoadAsData(BuiltProgramPath());
-    ASSERT_TRUE(program) << "cannot load " << Narrow(BuiltProgramPath()) << ": error " << GetLastError();
-    ExpectEventText(FormatEvent(static_cast<HMODULE>(program.Get()), MessageIdFor(EventOf(GetParam().id)), kStrings));
+TEST_P(EventMessage, BuiltMessageFileCarriesTheText) {
+    const LoadedModule messages = LoadAsData(BuiltMessageFilePath());
+    ASSERT_TRUE(messages) << "cannot load " << Narrow(BuiltMessageFilePath()) << ": error " << GetLastError();
+    ExpectEventText(FormatEvent(static_cast<HMODULE>(messages.Get()), MessageIdFor(EventOf(GetParam().id)), kStrings));
 }
 
 // What Event Viewer does with a reported event: the registered file, expanded, loaded as data,
@@ -188,7 +199,18 @@ TEST_P(EventMessage, RegisteredMessageFileGivesTheText) {
 
 INSTANTIATE_TEST_SUITE_P(EveryEvent, EventMessage, ::testing::ValuesIn(kEventIds), CaseName());
 
-// The source's registration: the kept copy of the program as message file, three event types.
+// What the run keeps as the message file is what the build made: the shipping program carries
+// it whole, and carries no message table of its own.
+TEST(ShippingProgram, CarriesTheBuiltMessageFile) {
+    const LoadedModule program = LoadAsData(BuiltProgramPath());
+    ASSERT_TRUE(program) << "cannot load " << Narrow(BuiltProgramPath()) << ": error " << GetLastError();
+    const std::string carried = CarriedResource(static_cast<HMODULE>(program.Get()), kMessageFileResource);
+    ASSERT_FALSE(carried.empty()) << "no message file resource in the program";
+    EXPECT_TRUE(carried == ReadBytes(BuiltMessageFilePath())) << "the carried message file is not the built one";
+    EXPECT_EQ(FindResourceW(static_cast<HMODULE>(program.Get()), MAKEINTRESOURCEW(1), RT_MESSAGETABLE), nullptr);
+}
+
+// The source's registration: the kept message file, three event types.
 void ExpectRegistration() {
     DWORD dwType = REG_NONE;
     EXPECT_EQ(ReadMessageFileValue(dwType), kKeptMessageFile);
@@ -241,19 +263,19 @@ TEST_P(ChangedRegistration, IsRepairedByTheNextReport) {
 
 INSTANTIATE_TEST_SUITE_P(EventSource, ChangedRegistration, ::testing::ValuesIn(kTampering), CaseName());
 
-// The kept copy as an earlier run or someone else left it; the report brings it to the running
-// program's bytes, written whole under another name first.
+// The kept message file as an earlier run or someone else left it; the report brings it to the
+// bytes the running program carries, written whole under another name first.
 struct KeptCopyCase : NamedCase {
-    void (*pfnPrepare)(const std::wstring& keptPath, const std::string& programBytes);
+    void (*pfnPrepare)(const std::wstring& keptPath, const std::string& messageFileBytes);
 };
 
 const KeptCopyCase kKeptCopies[] = {
     {{"Missing"}, [](const std::wstring& kept, const std::string&) { DeleteFileW(kept.c_str()); }},
-    {{"OlderProgram"}, [](const std::wstring& kept, const std::string&) { WriteBytes(kept, "MZ an older table"); }},
+    {{"OlderTable"}, [](const std::wstring& kept, const std::string&) { WriteBytes(kept, "MZ an older table"); }},
     // Same size, one byte apart: only a comparison of the bytes sees it.
     {{"SameSizeOtherBytes"},
-     [](const std::wstring& kept, const std::string& program) {
-         std::string changed = program;
+     [](const std::wstring& kept, const std::string& messageFile) {
+         std::string changed = messageFile;
          changed[changed.size() / 2] ^= 0x5A;
          WriteBytes(kept, changed);
      }},
@@ -261,12 +283,12 @@ const KeptCopyCase kKeptCopies[] = {
 
 class KeptMessageFile : public ::testing::TestWithParam<KeptCopyCase> {};
 
-TEST_P(KeptMessageFile, HoldsTheRunningProgramAfterReport) {
-    const std::string program = ReadBytes(RunningProgramPath());
+TEST_P(KeptMessageFile, HoldsTheCarriedMessageFileAfterReport) {
+    const std::string messageFile = ReadBytes(BuiltMessageFilePath());
     ReportRunEvent(EventOf(kEventPackageCopySucceeded));
-    GetParam().pfnPrepare(KeptCopyPath(), program);
+    GetParam().pfnPrepare(KeptCopyPath(), messageFile);
     ReportRunEvent(EventOf(kEventPackageCopySucceeded));
-    EXPECT_TRUE(ReadBytes(KeptCopyPath()) == program) << "the kept copy differs from the running program";
+    EXPECT_TRUE(ReadBytes(KeptCopyPath()) == messageFile) << "the kept file differs from the built message file";
     ExpectRegistration();
     EXPECT_TRUE(LeftoverCopies().empty()) << Narrow(LeftoverCopies().front());
 }
@@ -281,7 +303,7 @@ TEST(KeptMessageFileFolder, IsMadeWhenMissing) {
     ReportRunEvent(EventOf(kEventCommandLineRefused));
     EXPECT_TRUE(IsFolder(Expanded(L"%SystemRoot%\\Logs")));
     ASSERT_TRUE(PathExists(KeptCopyPath()));
-    EXPECT_TRUE(ReadBytes(KeptCopyPath()) == ReadBytes(RunningProgramPath()));
+    EXPECT_TRUE(ReadBytes(KeptCopyPath()) == ReadBytes(BuiltMessageFilePath()));
     ExpectRegistration();
 }
 
@@ -303,8 +325,41 @@ TEST(KeptMessageFileLink, IsReplacedWithoutTouchingItsTarget) {
     const UnixScriptOutcome stillLink = RunUnixScript("test -L '" + keptUnix + "'");
     EXPECT_TRUE(stillLink.bRan && stillLink.nExitStatus != 0) << "the link is still there";
     if (stillLink.nExitStatus == 0) RunUnixScript("rm -f '" + keptUnix + "'");  // no link for the next test
-    EXPECT_TRUE(ReadBytes(KeptCopyPath()) == ReadBytes(RunningProgramPath()));
+    EXPECT_TRUE(ReadBytes(KeptCopyPath()) == ReadBytes(BuiltMessageFilePath()));
     ExpectRegistration();
+}
+
+// The old copy of the program that earlier versions registered goes once the registration names
+// the kept message file; a link at its name goes as itself (on Windows) or stays (Wine opens the
+// link's target and the check refuses it), and in neither case is the file it points to touched.
+TEST(RetiredMessageFile, GoesOnceTheRegistrationMoves) {
+    const std::wstring retired = Expanded(kRetiredMessageFile);
+    WriteBytes(retired, ReadBytes(BuiltProgramPath()));
+    {
+        const RegistryKey key = OpenSourceKey(KEY_SET_VALUE);
+        if (key) SetText(static_cast<HKEY>(key.Get()), REG_EXPAND_SZ, kRetiredMessageFile);
+    }
+    ReportRunEvent(EventOf(kEventInstallSucceeded));
+    ExpectRegistration();
+    EXPECT_FALSE(PathExists(retired)) << "the old copy is still there";
+}
+
+TEST(RetiredMessageFileLink, GoesWithoutTouchingItsTarget) {
+    if (!IsRunningUnderWine()) GTEST_SKIP() << "the link is made on the Unix side of Wine";
+    TempFolder temp;
+    const std::wstring target = temp / L"elsewhere.exe";
+    WriteBytes(target, "someone else's program");
+    const std::string retiredUnix = UnixPathOf(Expanded(kRetiredMessageFile));
+    const UnixScriptOutcome linked =
+        RunUnixScript("rm -f '" + retiredUnix + "' && ln -s '" + UnixPathOf(target) + "' '" + retiredUnix + "'");
+    ASSERT_TRUE(linked.bRan && linked.nExitStatus == 0) << linked.output;
+
+    ReportRunEvent(EventOf(kEventInstallFailed));
+
+    RunUnixScript("rm -f '" + retiredUnix + "'");  // no link for the next test
+    ExpectRegistration();
+    EXPECT_TRUE(PathExists(target)) << "the link's target was removed";
+    EXPECT_TRUE(ReadBytes(target) == "someone else's program");
 }
 
 // What reaches ReportEventW, read on Wine's event log channel while a program reports an event

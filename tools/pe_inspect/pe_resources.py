@@ -5,11 +5,16 @@ pe_resources.py FILE             prints key=value lines: the fixed and string ve
                                  VERSIONINFO resource, the number of manifests and the version
                                  in each manifest's assemblyIdentity
 pe_resources.py --manifest FILE  prints the text of the one manifest (exit 1 unless exactly one)
+pe_resources.py --rcdata OUT FILE
+                                 writes the one RCDATA resource to OUT (exit 1 unless exactly one)
+pe_resources.py --types FILE     prints the type id of every resource, one a line ("named" for a
+                                 type of a name)
 """
 import struct
 import sys
 import xml.etree.ElementTree as ET
 
+RT_RCDATA = 10
 RT_VERSION = 16
 RT_MANIFEST = 24
 FIXED_FILE_INFO_SIGNATURE = 0xFEEF04BD
@@ -114,8 +119,12 @@ def assembly_version(manifest):
 def main(argv):
     args = argv[1:]
     want_manifest = args[:1] == ["--manifest"]
-    if want_manifest:
+    want_types = args[:1] == ["--types"]
+    rcdata_out = args[1] if args[:1] == ["--rcdata"] and len(args) > 1 else None
+    if want_manifest or want_types:
         args = args[1:]
+    elif rcdata_out is not None:
+        args = args[2:]
     if len(args) != 1:
         print(__doc__.strip(), file=sys.stderr)
         return 2
@@ -123,6 +132,18 @@ def main(argv):
         image = PeImage(f.read())
     resources = list(image.resources())
     manifests = [data for type_id, data in resources if type_id == RT_MANIFEST]
+    if want_types:
+        for type_id, _ in resources:
+            print("named" if type_id is None else type_id)
+        return 0
+    if rcdata_out is not None:
+        rcdata = [data for type_id, data in resources if type_id == RT_RCDATA]
+        if len(rcdata) != 1:
+            print(f"{args[0]}: {len(rcdata)} RCDATA resources", file=sys.stderr)
+            return 1
+        with open(rcdata_out, "wb") as f:
+            f.write(rcdata[0])
+        return 0
     if want_manifest:
         if len(manifests) != 1:
             print(f"{args[0]}: {len(manifests)} manifests", file=sys.stderr)
