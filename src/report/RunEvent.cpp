@@ -37,7 +37,8 @@ RunEvent ComposeRunEvent(int nMode, bool bCommandLineRead, int nResultCode, int 
     event.wEventId = EventIdFor(nMode, bCommandLineRead, bSucceeded, nResultCode);
     event.bError = !bSucceeded;
     event.strings = {bCommandLineRead ? ModeText(nMode) : L"none", ResultCodeText(nResultCode),
-                     std::to_wstring(nExitCode), failureText.empty() ? std::wstring(L"none") : failureText};
+                     std::to_wstring(nExitCode), failureText.empty() ? std::wstring(L"none") : failureText,
+                     L"none", L"none", NICUPDATE_VERSION_TEXT};
     return event;
 }
 

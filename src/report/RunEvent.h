@@ -22,7 +22,10 @@ enum RunEventId : unsigned short {
 struct RunEvent {
     RunEventId wEventId;
     bool bError;                       // Error event, else Information
-    std::vector<std::wstring> strings; // %1 mode, %2 result, %3 exit code, %4 failed step (or "none")
+    // %1 mode, %2 result, %3 exit code, %4 failed step (or "none"), %5 the installer's exit code
+    // ("none" when no installer ran), %6 the package's driver version(s) ("none" when the run
+    // read none), %7 this program's own version.
+    std::vector<std::wstring> strings;
 };
 
 // The event of a run that ended. nMode: the RunMode the command line chose (ModeInvalid when it

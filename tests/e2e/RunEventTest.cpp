@@ -25,6 +25,7 @@ struct EventRunCase : NamedCase {
     std::vector<std::wstring> strings;  // mode, result, exit code
     std::wstring failureStart;          // how the failed step's string begins
     bool bDriverFolders = true;         // false: the package has none
+    std::wstring driverVersions = L"none";  // the package's INFs carry 10.1.2.3; "none": not read
 };
 
 class RunEvent : public ProgramTest, public ::testing::WithParamInterface<EventRunCase> {};
@@ -48,20 +49,22 @@ TEST_P(RunEvent, OneEventWithModeResultExitCodeAndFailedStep) {
 
     ASSERT_TRUE(run.bRan) << run.output;
     EXPECT_EQ(run.dwExitCode, c.dwExitCode);
-    ASSERT_EQ(run.strings.size(), 4u) << "one event of four strings: " << run.output;
+    ASSERT_EQ(run.strings.size(), 7u) << "one event of seven strings: " << run.output;
     EXPECT_EQ(std::vector<std::wstring>(run.strings.begin(), run.strings.begin() + 3), c.strings);
     EXPECT_EQ(run.strings[3].substr(0, c.failureStart.size()), c.failureStart) << Narrow(run.strings[3]);
+    EXPECT_EQ(run.strings[6], NICUPDATE_EXPECTED_VERSION);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, RunEvent,
     ::testing::Values(
-        EventRunCase{"SilentInstall", L"/s /vLOGFILE=<log>", 0, {L"silent install", L"Ok (0)", L"0"}, L"none"},
+        EventRunCase{"SilentInstall", L"/s /vLOGFILE=<log>", 0, {L"silent install", L"Ok (0)", L"0"}, L"none", true,
+                     L"10.1.2.3"},
         EventRunCase{"ExtractAllOntoAFile", L"/extract_all \"<out>\"", 1603,
                      {L"package copy", L"CannotCreateFolder (8)", L"1603"}, L"copy the package, path \""},
         EventRunCase{"ExtractionWithoutDriverFolders", L"/s \"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>\"", 1603,
                      {L"driver extraction", L"NoDriverFolders (16)", L"1603"},
-                     L"find the drivers to extract, path \"", false},
+                     L"find the drivers to extract, path \"", false, L"unknown"},
         EventRunCase{"RefusedCommandLine", L"/s /vFORCE", 1603, {L"none", L"BadValue (3)", L"1603"},
                      L"read the command line: "}),
     CaseName());

@@ -32,7 +32,8 @@ using LoadedModule = ScopedHandle<LoadedModulePolicy>;
 const std::vector<std::wstring> kStrings = {
     L"silent install", L"CannotCopyFile (6)", L"1603",
     L"package copy: C:\\Windows\\Temp\\NicUpdate.1\\Drivers\\net.inf, error 32 (The process cannot access "
-    L"the file because it is being used by another process.)"};
+    L"the file because it is being used by another process.)",
+    L"none", L"10.1.2.3, 10.4.0.0", L"1.0.0.0"};
 
 // A file loaded the way Event Viewer loads a message file: as data only, nothing of it runs.
 LoadedModule LoadAsData(const std::wstring& path) {
@@ -65,12 +66,15 @@ std::vector<std::wstring> SplitCrLf(const std::wstring& text) {
 // Each insertion string on its own line after the heading, lines ended by CR LF.
 void ExpectEventText(const std::wstring& text) {
     const std::vector<std::wstring> lines = SplitCrLf(text);
-    ASSERT_EQ(lines.size(), 5u) << Narrow(text);
+    ASSERT_EQ(lines.size(), 8u) << Narrow(text);
     EXPECT_FALSE(lines[0].empty());
     EXPECT_EQ(lines[1], L"Mode: " + kStrings[0]);
     EXPECT_EQ(lines[2], L"Result: " + kStrings[1]);
     EXPECT_EQ(lines[3], L"Exit code: " + kStrings[2]);
     EXPECT_EQ(lines[4], L"Failed step: " + kStrings[3]);
+    EXPECT_EQ(lines[5], L"Installer exit code: " + kStrings[4]);
+    EXPECT_EQ(lines[6], L"Driver version: " + kStrings[5]);
+    EXPECT_EQ(lines[7], L"Front end version: " + kStrings[6]);
     EXPECT_EQ(text.find(L'\n'), text.find(L"\r\n") + 1) << "a bare line feed in: " << Narrow(text);
 }
 

@@ -201,6 +201,9 @@ struct EventCase : NamedCase {
     bool bError;
     std::vector<std::wstring> firstStrings;  // mode, result, exit code
     std::wstring failureStart;               // how the fourth string begins
+    // The sixth: what the staged package's INFs gave (the test program's folder holds no driver
+    // folder), "none" for a run that never staged one.
+    std::wstring driverVersions = L"none";
 };
 
 class RunEventReport : public RunUpdateSeam, public ::testing::WithParamInterface<EventCase> {};
@@ -217,26 +220,28 @@ TEST_P(RunEventReport, OneEventNamesModeResultExitCodeAndFailedStep) {
     EXPECT_EQ(event.wEventId, c.wEventId);
     EXPECT_EQ(event.bError, c.bError);
     EXPECT_EQ(MessageIdFor(event), (c.bError ? 0xC0000000ul : 0x40000000ul) | c.wEventId);
-    ASSERT_EQ(event.strings.size(), 4u);
+    ASSERT_EQ(event.strings.size(), 7u);
     EXPECT_EQ(std::vector<std::wstring>(event.strings.begin(), event.strings.begin() + 3), c.firstStrings);
     EXPECT_EQ(event.strings[3].substr(0, c.failureStart.size()), c.failureStart) << Narrow(event.strings[3]);
+    EXPECT_EQ(event.strings[6], NICUPDATE_EXPECTED_VERSION);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, RunEventReport,
     ::testing::Values(
         EventCase{"SilentInstallSucceeds", true, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, ERROR_SUCCESS,
-                  kEventInstallSucceeded, false, {L"silent install", L"Ok (0)", L"0"}, L"none"},
+                  kEventInstallSucceeded, false, {L"silent install", L"Ok (0)", L"0"}, L"none", L"unknown"},
         EventCase{"InstallerCannotStart", true, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, ERROR_BAD_EXE_FORMAT,
                   kEventInstallFailed, true, {L"silent install", L"InstallerNotStarted (12)", L"1603"},
-                  L"start the installer, path \""},
+                  L"start the installer, path \"", L"unknown"},
         // The test program's folder holds no package, so no driver folder is found to extract.
         EventCase{"DriverExtractionFindsNoDrivers", true, {L"/s", L"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>"},
                   RunLockState::Taken, ERROR_SUCCESS, kEventDriverExtractionFailed, true,
-                  {L"driver extraction", L"NoDriverFolders (16)", L"1603"}, L"find the drivers to extract, path \""},
+                  {L"driver extraction", L"NoDriverFolders (16)", L"1603"}, L"find the drivers to extract, path \"",
+                  L"unknown"},
         EventCase{"SilentInstallWithoutLog", true, {L"/s", L"/vFORCE=TRUE"}, RunLockState::Taken, ERROR_SUCCESS,
                   kEventInstallFailed, true, {L"silent install", L"NoLogPath (10)", L"1603"},
-                  L"name the result log: LOGFILE names no file"},
+                  L"name the result log: LOGFILE names no file", L"unknown"},
         EventCase{"PackageCopySucceeds", true, {L"/extract_all", L"<drv>"}, RunLockState::Taken, ERROR_SUCCESS,
                   kEventPackageCopySucceeded, false, {L"package copy", L"Ok (0)", L"0"}, L"none"},
         EventCase{"CommandLineRefused", true, {L"/s", L"/vFORCE"}, RunLockState::Taken, ERROR_SUCCESS,
