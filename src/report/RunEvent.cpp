@@ -31,14 +31,14 @@ RunEventId EventIdFor(int nMode, bool bCommandLineRead, bool bSucceeded, int nRe
 }  // namespace
 
 RunEvent ComposeRunEvent(int nMode, bool bCommandLineRead, int nResultCode, int nExitCode,
-                         const std::wstring& failureText) {
+                         const std::wstring& failureText, const std::wstring& driverVersions) {
     const bool bSucceeded = nResultCode == kResultOk;
     RunEvent event;
     event.wEventId = EventIdFor(nMode, bCommandLineRead, bSucceeded, nResultCode);
     event.bError = !bSucceeded;
     event.strings = {bCommandLineRead ? ModeText(nMode) : L"none", ResultCodeText(nResultCode),
                      std::to_wstring(nExitCode), failureText.empty() ? std::wstring(L"none") : failureText,
-                     L"none", L"none", NICUPDATE_VERSION_TEXT};
+                     L"none", driverVersions.empty() ? std::wstring(L"none") : driverVersions, NICUPDATE_VERSION_TEXT};
     return event;
 }
 

@@ -30,9 +30,10 @@ struct RunEvent {
 
 // The event of a run that ended. nMode: the RunMode the command line chose (ModeInvalid when it
 // was refused or never read); bCommandLineRead: the parser accepted it; failureText: the failed
-// step as the trace describes it, empty for a success.
+// step as the trace describes it, empty for a success; driverVersions: DriverVersionField of the
+// staged package, empty when the run read no INF.
 RunEvent ComposeRunEvent(int nMode, bool bCommandLineRead, int nResultCode, int nExitCode,
-                         const std::wstring& failureText);
+                         const std::wstring& failureText, const std::wstring& driverVersions);
 
 // The full message ID of the table entry for an event (severity bits included), as ReportEventW
 // takes it.

@@ -55,6 +55,20 @@ std::wstring DescribeStepFailure(const StepFailure& failure, const std::wstring&
     return text + L", Win32 error " + std::to_wstring(failure.dwError) + L": " + systemText;
 }
 
+std::wstring DescribeInfDriverVersion(const InfDriverVersion& inf, const std::wstring& errorText) {
+    const std::wstring inFolder = L"folder " + inf.folder;
+    if (inf.dwError != 0) {
+        StepFailure failure;
+        failure.Set(L"driver version not read: read the INF", inf.file.empty() ? inf.folder : inf.folder + L"\\" + inf.file,
+                    inf.dwError);
+        return DescribeStepFailure(failure, errorText);
+    }
+    if (inf.file.empty()) return L"driver version: " + inFolder + L" holds no active INF";
+    const std::wstring where = inFolder + L", INF " + inf.file;
+    if (!inf.bHasDriverVer) return L"driver version: " + where + L", no DriverVer in its [Version] section";
+    return L"driver version: " + where + L", date " + inf.date + L", version " + inf.version;
+}
+
 std::string ToUtf8(const std::wstring& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "package/DriverVersionText.h"
 #include "package/StepFailure.h"
 
 // The text of the run's trace: plain string rules, no platform calls.
@@ -25,6 +26,11 @@ std::wstring FormatRunEnd(int nResultCode, int nExitCode);
 // A failed step: which step, which path, and which Win32 error with the system's text for it
 // (errorText), or the program's own finding when there is no Win32 error.
 std::wstring DescribeStepFailure(const StepFailure& failure, const std::wstring& errorText);
+
+// One driver folder's line: folder, INF, DriverVer's date and version; or that the folder holds
+// no active INF or its INF no DriverVer; or, with errorText (the system's text for dwError), why
+// the folder or the INF could not be read.
+std::wstring DescribeInfDriverVersion(const InfDriverVersion& inf, const std::wstring& errorText);
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(const std::wstring& text);

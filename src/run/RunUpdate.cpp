@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "fileops/FileOpEngine.h"
 #include "fileops/SystemErrorText.h"
@@ -15,6 +16,8 @@
 #include "invocation/UsagePage.h"
 #include "package/AuxMacInf.h"
 #include "package/DriverExtraction.h"
+#include "package/DriverVersionRead.h"
+#include "package/DriverVersionText.h"
 #include "package/InstallControl.h"
 #include "package/PackageCopy.h"
 #include "package/PackageLayout.h"
@@ -41,6 +44,7 @@ struct RunRecord {
     StepFailure failure;
     int nMode = ModeInvalid;
     bool bCommandLineRead = false;
+    std::wstring driverVersions;  // the event's field; empty until the staged package's INFs are read
 };
 
 TraceClock Now() {
@@ -109,6 +113,15 @@ int PrepareStagedPackage(const std::wstring& stagingFolder, const RunOptions& op
     }
 }
 
+// The driver version of each INF the installer is given, a trace line each, and the event's
+// field. An INF that cannot be read is named in the trace and fails nothing.
+void NoteDriverVersions(const std::wstring& stagingFolder, bool bUsbPackage, RunRecord& run) {
+    const std::vector<InfDriverVersion> infs = ReadPackageDriverVersions(stagingFolder, bUsbPackage);
+    for (const InfDriverVersion& inf : infs)
+        run.trace.Write(DescribeInfDriverVersion(inf, inf.dwError != 0 ? SystemErrorText(inf.dwError) : L""));
+    run.driverVersions = DriverVersionField(infs);
+}
+
 // Stages the package, then extracts the drivers or runs the installer, then writes the
 // result log. The staging folder is removed only when everything succeeded. The run lock is held
 // from before the staging folder is touched to the end.
@@ -148,6 +161,8 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     if (bInstall) {
         nRetCode = PrepareStagedPackage(stagingFolder, options, bUsbPackage, engine, trace, failure);
         if (nRetCode != kResultOk) return nRetCode;
+        // As the installer will find them: the chosen INF of each pair active.
+        NoteDriverVersions(stagingFolder, bUsbPackage, run);
         trace.Write(std::wstring(L"installer started: ") + szCommandLine);
         InstallerWait wait;
         // Its exit code is recorded, never judged; but an installer that never ran installed nothing.
@@ -165,6 +180,7 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
                         std::to_wstring(wait.nOutliving) + L", waited " + std::to_wstring(wait.dwOutlivingWaitMs) +
                         L" ms for them to end");
     } else {
+        NoteDriverVersions(stagingFolder, bUsbPackage, run);
         nRetCode = ExtractDrivers(heldStagingFolder.Get(), stagingFolder, options.szDriverPath, bUsbPackage, engine,
                                   failure);
         if (nRetCode != kResultOk) return nRetCode;
@@ -203,7 +219,8 @@ int EndRun(RunRecord& run, int nRetCode, const RunPlatform& platform) {
         run.trace.Write(L"failed: " + failureText);
     }
     run.trace.Write(FormatRunEnd(nRetCode, nExitCode));
-    platform.pfnReportEvent(ComposeRunEvent(run.nMode, run.bCommandLineRead, nRetCode, nExitCode, failureText));
+    platform.pfnReportEvent(
+        ComposeRunEvent(run.nMode, run.bCommandLineRead, nRetCode, nExitCode, failureText, run.driverVersions));
     return nExitCode;
 }
 

@@ -52,6 +52,7 @@ TEST_P(RunEvent, OneEventWithModeResultExitCodeAndFailedStep) {
     ASSERT_EQ(run.strings.size(), 7u) << "one event of seven strings: " << run.output;
     EXPECT_EQ(std::vector<std::wstring>(run.strings.begin(), run.strings.begin() + 3), c.strings);
     EXPECT_EQ(run.strings[3].substr(0, c.failureStart.size()), c.failureStart) << Narrow(run.strings[3]);
+    EXPECT_EQ(run.strings[5], c.driverVersions);
     EXPECT_EQ(run.strings[6], NICUPDATE_EXPECTED_VERSION);
 }
 

@@ -1,9 +1,10 @@
 #!/bin/sh
-# Fails unless the program is an i386 GUI program that imports system DLLs only, carries a
-# header checksum that matches its bytes, names no folder of the source tree, embeds one
-# administrator manifest with the five supported-OS ids, and carries its event message file: an
-# i386 DLL with no entry point, no imports and no resource but its message table. With VERSION it also fails unless the
-# version resource (fixed and string parts) and the manifest's assemblyIdentity all give VERSION.
+# Fails unless the program is an i386 GUI program that imports system DLLs only (setupapi reads
+# the package's INFs), carries a header checksum that matches its bytes, names no folder of the
+# source tree, embeds one administrator manifest with the five supported-OS ids, and carries its
+# event message file: an i386 DLL with no entry point, no imports and no resource but its message
+# table. With VERSION it also fails unless the version resource (fixed and string parts) and the
+# manifest's assemblyIdentity all give VERSION.
 #
 #   check_win32_program.sh EXE [VERSION]
 set -u
@@ -21,7 +22,7 @@ dlls=$(echo "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | s
 [ -n "$dlls" ] || fail "no imports found"
 for dll in $dlls; do
   case "$dll" in
-    kernel32.dll|user32.dll|advapi32.dll|shell32.dll|msvcrt.dll) ;;
+    kernel32.dll|user32.dll|advapi32.dll|shell32.dll|setupapi.dll|msvcrt.dll) ;;
     *) fail "imports a non-system DLL: $dll" ;;
   esac
 done

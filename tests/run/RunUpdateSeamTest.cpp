@@ -223,6 +223,7 @@ TEST_P(RunEventReport, OneEventNamesModeResultExitCodeAndFailedStep) {
     ASSERT_EQ(event.strings.size(), 7u);
     EXPECT_EQ(std::vector<std::wstring>(event.strings.begin(), event.strings.begin() + 3), c.firstStrings);
     EXPECT_EQ(event.strings[3].substr(0, c.failureStart.size()), c.failureStart) << Narrow(event.strings[3]);
+    EXPECT_EQ(event.strings[5], c.driverVersions);
     EXPECT_EQ(event.strings[6], NICUPDATE_EXPECTED_VERSION);
 }
 

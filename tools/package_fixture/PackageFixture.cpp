@@ -10,6 +10,8 @@
 #include "package/PackageLayout.h"
 #include "text/Narrow.h"
 
+const wchar_t kNicInfName[] = L"kvndis6.INF";
+
 namespace {
 
 [[noreturn]] void Fail(const char* what, const std::wstring& path) {
@@ -108,6 +110,8 @@ private:
         for (const std::wstring& folder : folders) WriteDriverFolder(folder);
         if (m_spec.bUsbPackage) {
             for (const InfPairFolder& pair : kInfPairFolders) WriteInfPair(pair);
+        } else {
+            for (const std::wstring& folder : folders) WriteFile(folder + L"\\" + kNicInfName, InfText("kvndis6", folder));
         }
     }
 
@@ -139,13 +143,30 @@ private:
             case InfPairState::BothInactive: names = {base + inactive, aux + inactive}; break;
             case InfPairState::Missing: break;
         }
-        // The INF's content names the INF, not the file name it is found under, so a rename
-        // keeps it recognisable.
         const std::wstring folder = InfPairFolderPath(m_root, pair);
         for (const std::wstring& name : names) {
             const std::wstring inf = name.substr(0, name.size() - (name.back() == L'_' ? 1 : active.size()));
-            WriteFile(folder + name, "; INF " + Narrow(inf) + "\r\n[Version]\r\nSignature=\"$Windows NT$\"\r\n");
+            WriteFile(folder + name, InfText(Narrow(inf), folder));
         }
+    }
+
+    // A driver INF's head as the platform's INF reader takes it. The comment names the INF, not
+    // the file name it is found under, so a rename keeps it recognisable.
+    std::string InfText(const std::string& inf, const std::wstring& folder) const {
+        const bool bWin10 = folder.find(L"\\WIN10\\") != std::wstring::npos;
+        const std::string& driverVer =
+            bWin10 && !m_spec.strWin10DriverVer.empty() ? m_spec.strWin10DriverVer : m_spec.strDriverVer;
+        return "; INF " + inf + "\r\n"
+               "[Version]\r\n"
+               "Signature=\"$Windows NT$\"\r\n"
+               "Class=Net\r\n"
+               "ClassGuid={4d36e972-e325-11ce-bfc1-08002be10318}\r\n"
+               "Provider=%Maker%\r\n" +
+               (driverVer.empty() ? std::string() : "DriverVer=" + driverVer + "\r\n") +
+               "CatalogFile=driver.cat\r\n"
+               "\r\n"
+               "[Strings]\r\n"
+               "Maker=\"Network driver package maker\"\r\n";
     }
 
     void WriteOthersFolder() {

@@ -24,6 +24,10 @@ struct PackageSpec {
     bool bInstallControlFiles = true;  // false: both families' install-control files are left out, their variants stay
     bool bDriverFolders = true;        // false: no WIN7, WIN8, WIN10 folders at all
     bool bReadOnly = false;            // every file written gets the read-only attribute
+    // The DriverVer line of every INF ("date,version"); empty: the INFs have none.
+    std::string strDriverVer = "06/21/2024,10.1.2.3";
+    // When set, the WIN10 folders' INFs carry it instead: a package whose INFs disagree.
+    std::string strWin10DriverVer;
     // Bulk content for timing runs.
     unsigned nSmallFiles = 0;  // per per-OS driver folder
     std::uint32_t cbSmallFile = 1024;
@@ -31,6 +35,9 @@ struct PackageSpec {
     std::uint64_t cbLargeFile = 1 << 20;
     unsigned nOthersFiles = 0;  // small files in Others
 };
+
+// The INF the NIC family's driver folders hold (the USB family's are the INF pairs).
+extern const wchar_t kNicInfName[];  // "kvndis6.INF"
 
 // Writes the package into root, creating root if needed. root should be empty or hold only
 // writable files. Throws std::runtime_error naming the path that could not be written.
