@@ -99,16 +99,18 @@ FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentN
     }
 }
 
-FileHandle CHandleCopy::CreateTargetFile(HANDLE hFolder, const std::wstring& name, const std::wstring& path) {
+FileHandle CHandleCopy::CreateTargetFile(HANDLE hFolder, const std::wstring& folderName, const std::wstring& name,
+                                         const std::wstring& path) {
     m_workingPath = path;
     FileHandle file;
     // Most copies land in a fresh folder: the file is made outright. Whatever stood at the name
     // goes as itself first, so an existing target is never opened, let alone written through.
-    DWORD dwError = CreateNewRelative(hFolder, name, kTargetFileAccess, FILE_SHARE_READ, file);
+    // The create checks that its handle holds the new file itself before anything is written.
+    DWORD dwError = CreateNewRelative(hFolder, folderName, name, kTargetFileAccess, FILE_SHARE_READ, file);
     if (dwError == ERROR_FILE_EXISTS || dwError == ERROR_ALREADY_EXISTS) {
         m_replace.RemoveFileOrLinkIn(hFolder, name, path);
         m_workingPath = path;
-        dwError = CreateNewRelative(hFolder, name, kTargetFileAccess, FILE_SHARE_READ, file);
+        dwError = CreateNewRelative(hFolder, folderName, name, kTargetFileAccess, FILE_SHARE_READ, file);
     }
     if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
     return file;
@@ -116,9 +118,19 @@ FileHandle CHandleCopy::CreateTargetFile(HANDLE hFolder, const std::wstring& nam
 
 void CHandleCopy::CopyFileInto(HANDLE hSourceFile, const std::wstring& sourcePath, HANDLE hTargetFolder,
                                const std::wstring& name, const std::wstring& targetPath) {
-    FileHandle target = CreateTargetFile(hTargetFolder, name, targetPath);
+    m_workingPath = sourcePath;
+    HandleDetails source;
+    if (!ReadHandleDetails(hSourceFile, source)) ThrowLastSystemError();
+    m_workingPath = targetPath;
+    CopyFileIn(hSourceFile, source, sourcePath, hTargetFolder, HandleName(hTargetFolder), name, targetPath);
+}
+
+void CHandleCopy::CopyFileIn(HANDLE hSourceFile, const HandleDetails& source, const std::wstring& sourcePath,
+                             HANDLE hTargetFolder, const std::wstring& targetFolderName, const std::wstring& name,
+                             const std::wstring& targetPath) {
+    FileHandle target = CreateTargetFile(hTargetFolder, targetFolderName, name, targetPath);
     try {
-        CopyData(hSourceFile, sourcePath, target.Get());
+        CopyData(hSourceFile, source, sourcePath, target.Get());
     } catch (CFExeption*) {
         // No half-written file may pass for a copy.
         FILE_DISPOSITION_INFO disposition = {};
@@ -129,10 +141,9 @@ void CHandleCopy::CopyFileInto(HANDLE hSourceFile, const std::wstring& sourcePat
     ++m_ullCopiedFiles;
 }
 
-void CHandleCopy::CopyData(HANDLE hSource, const std::wstring& sourcePath, HANDLE hTarget) {
+void CHandleCopy::CopyData(HANDLE hSource, const HandleDetails& source, const std::wstring& sourcePath,
+                           HANDLE hTarget) {
     m_workingPath = sourcePath;
-    FILE_BASIC_INFO source = {};
-    if (!GetFileInformationByHandleEx(hSource, FileBasicInfo, &source, sizeof source)) ThrowLastSystemError();
     if (m_buffer.empty()) m_buffer.resize(kCopyBufferBytes);
     for (;;) {
         DWORD dwRead = 0;
@@ -147,8 +158,8 @@ void CHandleCopy::CopyData(HANDLE hSource, const std::wstring& sourcePath, HANDL
     }
     // One call sets the time and the attributes, read-only included, after the last write.
     FILE_BASIC_INFO target = {};
-    target.LastWriteTime = source.LastWriteTime;
-    target.FileAttributes = source.FileAttributes & kKeptAttributes;
+    target.LastWriteTime = source.lastWriteTime;
+    target.FileAttributes = source.facts.dwAttributes & kKeptAttributes;
     if (target.FileAttributes == 0) target.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     if (!SetFileInformationByHandle(hTarget, FileBasicInfo, &target, sizeof target)) ThrowLastSystemError();
 }
@@ -198,16 +209,17 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
                          bFolder ? kShareAll : FILE_SHARE_READ, bFolder ? kFolderOptions : kFileOptions,
                          opened) != ERROR_SUCCESS)
             ThrowLastSystemError();
-        HandleFacts facts;
-        if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastSystemError();
-        if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ThrowSystemError(kErrorLinkMet);
+        // One query for every check and for the copy's time and attributes.
+        HandleDetails details;
+        if (!ReadHandleDetails(opened.Get(), details)) ThrowLastSystemError();
+        if (details.facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ThrowSystemError(kErrorLinkMet);
         // Another entry than the one listed: a link the platform followed, or a swap after the listing.
-        const DWORD dwCheck = CheckListedEntry(opened.Get(), facts, folder.sourceName, entry);
+        const DWORD dwCheck = CheckListedEntry(details, folder.sourceName, entry);
         if (dwCheck != ERROR_SUCCESS) ThrowSystemError(dwCheck);
 
         const std::wstring entryTarget = JoinedPath(folder.targetPath, entry.name);
         if (!bFolder) {
-            CopyFileInto(opened.Get(), entrySource, folder.hTarget, entry.name, entryTarget);
+            CopyFileIn(opened.Get(), details, entrySource, folder.hTarget, folder.targetName, entry.name, entryTarget);
             continue;
         }
         if (m_nFolderBudget > 0) --m_nFolderBudget;

@@ -14,9 +14,11 @@
 // - a source entry is checked against its folder's listing (file ID, and the name its handle
 //   holds); a link among the sources is refused, never followed;
 // - a target folder is made or opened relative to its held parent (no delete sharing) and must
-//   hold itself, not a link's target; a target file is always made anew (FILE_CREATE), and what
-//   stood at its name is first removed as itself (a link as a link, a read-only file through its
-//   handle). An existing target is never opened for writing, so nothing is written through a link.
+//   hold itself, not a link's target; a target file is always made anew (FILE_CREATE, opened as
+//   itself) and checked to hold the new file itself before a byte is written (CreateNewRelative),
+//   and what stood at its name is first removed as itself (a link as a link, a read-only file
+//   through its handle). An existing target is never opened for writing, so nothing is written
+//   through a link.
 // File data goes from handle to handle; the last-write time and the attributes follow, read-only
 // last, as CopyFileW keeps them. Failures are thrown as CFExeption pointers carrying the Win32
 // error; WorkingPath() names the entry met.
@@ -49,8 +51,13 @@ private:
     struct Frame;
     FileHandle MakeFolderIn(HANDLE hParent, const std::wstring& parentName, const std::wstring& name,
                             const std::wstring& path);
-    FileHandle CreateTargetFile(HANDLE hFolder, const std::wstring& name, const std::wstring& path);
-    void CopyData(HANDLE hSource, const std::wstring& sourcePath, HANDLE hTarget);
+    FileHandle CreateTargetFile(HANDLE hFolder, const std::wstring& folderName, const std::wstring& name,
+                                const std::wstring& path);
+    // CopyFileInto for a source whose handle was asked already and a target folder whose name is known.
+    void CopyFileIn(HANDLE hSourceFile, const HandleDetails& source, const std::wstring& sourcePath,
+                    HANDLE hTargetFolder, const std::wstring& targetFolderName, const std::wstring& name,
+                    const std::wstring& targetPath);
+    void CopyData(HANDLE hSource, const HandleDetails& source, const std::wstring& sourcePath, HANDLE hTarget);
 
     CHandleDelete m_replace;  // removes what stands at a target's name, without a question
     std::vector<char> m_buffer;

@@ -117,7 +117,10 @@ int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine&
     // whatever stands at the name goes first (a link as itself), and the file is made anew.
     const bool bOldLogGone = engine.DeleteIn(logFolder.Get(), name, fullPath);
     FileHandle created;
-    const DWORD dwCreateError = CreateNewRelative(logFolder.Get(), name, FILE_APPEND_DATA, FILE_SHARE_WRITE, created);
+    // DELETE: a create whose handle turns out to hold another entry removes it again; the log
+    // shares no deletion, so no other handle could.
+    const DWORD dwCreateError =
+        CreateNewRelative(logFolder.Get(), name, FILE_APPEND_DATA | DELETE, FILE_SHARE_WRITE, created);
     if (dwCreateError != ERROR_SUCCESS) {
         // What stands at the name and could not be removed is the cause, not the collision.
         if (!bOldLogGone)
