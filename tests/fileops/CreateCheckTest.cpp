@@ -15,6 +15,9 @@
 #include "fileops/HeldFolder.h"
 #include "fileops/NtCalls.h"
 #include "fileops/NtRelativeOpen.h"
+#include "invocation/RunOptions.h"
+#include "package/ResultCodes.h"
+#include "run/ResultLog.h"
 #include "support/FileUtil.h"
 #include "support/NamedCase.h"
 #include "support/TempFolder.h"
@@ -22,15 +25,19 @@
 namespace {
 
 constexpr ULONG kNativeCreate = 2;      // FILE_CREATE
+constexpr ULONG kNativeOpenIf = 3;      // FILE_OPEN_IF
 constexpr ULONG kObjDontReparse = 0x1000;
 constexpr ULONG kFileAllInformation = 18;
 constexpr std::size_t kAllInformationAttributes = 32;  // offset of the basic part's attributes
+constexpr LONG kStatusAccessDenied = static_cast<LONG>(0xC0000022);
 
 // What the stand-in does to a create of a new file.
 enum class Twist {
     None,
     AnotherEntry,  // the handle holds another entry of the folder, as a followed link's target would
-    ShowsAsALink   // the handle reports itself a reparse point
+    ShowsAsALink,  // the handle reports itself a reparse point
+    Refused,       // the create fails with access denied
+    FolderAppears  // a folder tree takes the name "run.log" as the folder that will hold it is made
 };
 
 struct SeenCreate {
@@ -42,6 +49,7 @@ struct SeenCreate {
 
 Twist g_twist = Twist::None;
 std::vector<SeenCreate> g_creates;
+std::wstring g_plantIn;  // FolderAppears: the folder whose making plants the tree
 
 const wchar_t kElsewhere[] = L"elsewhere.txt";
 
@@ -51,6 +59,7 @@ LONG WINAPI StandInCreate(PHANDLE phFile, ACCESS_MASK dwAccess, POBJECT_ATTRIBUT
     const std::wstring name(pAttributes->ObjectName->Buffer, pAttributes->ObjectName->Length / sizeof(wchar_t));
     g_creates.push_back({name, ulDisposition, ulOptions, pAttributes->Attributes});
     const NtCalls& platform = PlatformNt();
+    if (ulDisposition == kNativeCreate && g_twist == Twist::Refused) return kStatusAccessDenied;
     if (ulDisposition == kNativeCreate && g_twist == Twist::AnotherEntry) {
         UNICODE_STRING other;
         other.Buffer = const_cast<PWSTR>(kElsewhere);
@@ -60,8 +69,13 @@ LONG WINAPI StandInCreate(PHANDLE phFile, ACCESS_MASK dwAccess, POBJECT_ATTRIBUT
         return platform.pfnCreateFile(phFile, dwAccess, &redirected, pStatus, pSize, ulAttributes, ulShare,
                                       ulDisposition, ulOptions, pEa, cbEa);
     }
-    return platform.pfnCreateFile(phFile, dwAccess, pAttributes, pStatus, pSize, ulAttributes, ulShare, ulDisposition,
-                                  ulOptions, pEa, cbEa);
+    const LONG lStatus = platform.pfnCreateFile(phFile, dwAccess, pAttributes, pStatus, pSize, ulAttributes, ulShare,
+                                                ulDisposition, ulOptions, pEa, cbEa);
+    if (g_twist == Twist::FolderAppears && ulDisposition == kNativeOpenIf && lStatus >= 0 && !g_plantIn.empty()) {
+        WriteBytes(g_plantIn + L"\\run.log\\inside\\keep.txt", "must survive");
+        g_plantIn.clear();
+    }
+    return lStatus;
 }
 
 LONG WINAPI StandInQuery(HANDLE hFile, PIO_STATUS_BLOCK pStatus, PVOID pInfo, ULONG cbInfo, ULONG ulClass) {
@@ -156,5 +170,53 @@ TEST_F(CreateBelowAHeldFolder, CopyStopsAtATargetFileThatIsNotItselfAndNamesIt) 
     EXPECT_EQ(engine.GetLastErrorPath(), temp / L"target\\source\\a.txt");
     EXPECT_EQ(ListTree(temp / L"target"), std::vector<std::wstring>{L"source\\"});
 }
+
+// The result log: a create that fails names its own step and error, whether or not something
+// stood at the name; what stands there is removed only when it is a file or a link.
+struct LogCase : NamedCase {
+    Twist twist;
+    const wchar_t* pszLog;  // below the temporary folder
+    const wchar_t* pszStep;
+    DWORD dwError;
+};
+
+class ResultLogCreate : public CreateBelowAHeldFolder, public ::testing::WithParamInterface<LogCase> {};
+
+TEST_P(ResultLogCreate, FailsWithItsOwnStepAndErrorAndRemovesNoFolder) {
+    const LogCase& c = GetParam();
+    const std::wstring log = temp / c.pszLog;
+    auto options = std::make_unique<RunOptions>();
+    wcscpy_s(options->szLogFile, log.c_str());
+    g_twist = c.twist;
+    g_plantIn = temp / L"new";
+    CFileOpEngine engine(true);
+    StepFailure failure;
+    FileHandle hLog;
+
+    EXPECT_EQ(PrepareResultLog(hLog, *options, engine, true, failure), kResultCannotCreateLog);
+
+    EXPECT_FALSE(hLog);
+    EXPECT_EQ(failure.step, c.pszStep);
+    EXPECT_EQ(failure.path, log);
+    EXPECT_EQ(failure.dwError, c.dwError);
+    if (c.twist == Twist::FolderAppears) {
+        EXPECT_EQ(ReadBytes(log + L"\\inside\\keep.txt"), "must survive");
+    } else {
+        EXPECT_FALSE(PathExists(log));
+        EXPECT_FALSE(PathExists(temp / L"held\\elsewhere.txt"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Log, ResultLogCreate,
+    ::testing::Values(
+        LogCase{"RefusedWhereNoOldLogWas", Twist::Refused, L"held\\run.log", L"create the result log",
+                ERROR_ACCESS_DENIED},
+        LogCase{"HandleHoldsAnotherEntry", Twist::AnotherEntry, L"held\\run.log", L"create the result log",
+                ERROR_FILE_INVALID},
+        // ERROR_DIRECTORY_NOT_SUPPORTED: the folder that took the name after the look stays.
+        LogCase{"FolderTakesTheNameAfterTheLook", Twist::FolderAppears, L"new\\run.log",
+                L"remove the old result log", 336}),
+    CaseName());
 
 }  // namespace
