@@ -50,6 +50,9 @@ DeleteDecisions ReplaceDecisions() {
     return decisions;
 }
 
+// A file system that gives no usable ID (0 or all ones) tells no folder from another by it.
+bool IsUsableFileId(std::uint64_t ullFileId) { return ullFileId != 0 && ullFileId != ~std::uint64_t{0}; }
+
 }  // namespace
 
 struct CHandleCopy::Frame {
@@ -79,11 +82,27 @@ FileHandle CHandleCopy::OpenSourceFolder(HANDLE hParent, const std::wstring& nam
 }
 
 FileHandle CHandleCopy::MakeTargetFolder(HANDLE hParent, const std::wstring& name, const std::wstring& path) {
-    return MakeFolderIn(hParent, HandleName(hParent), name, path);
+    m_workingPath = path;
+    HandleDetails parent;
+    DWORD dwVolume = 0;
+    if (!ReadHandleDetails(hParent, parent) || !ReadVolumeSerial(hParent, dwVolume)) ThrowLastSystemError();
+    NoteOutput(dwVolume, parent.facts.ullFileId);
+    return MakeFolderIn(hParent, parent.name, dwVolume, name, path);
 }
 
-FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentName, const std::wstring& name,
-                                     const std::wstring& path) {
+void CHandleCopy::NoteOutput(DWORD dwVolume, std::uint64_t ullFileId) {
+    if (IsUsableFileId(ullFileId) && !IsOutput(dwVolume, ullFileId)) m_outputs.push_back({dwVolume, ullFileId});
+}
+
+bool CHandleCopy::IsOutput(DWORD dwVolume, std::uint64_t ullFileId) const {
+    if (!IsUsableFileId(ullFileId)) return false;
+    for (const OutputFolder& output : m_outputs)
+        if (output.dwVolume == dwVolume && output.ullFileId == ullFileId) return true;
+    return false;
+}
+
+FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentName, DWORD dwVolume,
+                                     const std::wstring& name, const std::wstring& path) {
     for (int nTry = 0;; ++nTry) {
         m_workingPath = path;
         FileHandle folder;
@@ -91,7 +110,12 @@ FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentN
                                                          FILE_OPEN_REPARSE_POINT, folder);
         // A file at the name fails the open as a folder; a link opens as itself, or under some
         // platforms as its target, whose name the handle then holds.
-        if (dwError == ERROR_SUCCESS && HoldsEntryItself(folder.Get(), parentName, name)) return folder;
+        HandleDetails made;
+        if (dwError == ERROR_SUCCESS && ReadHandleDetails(folder.Get(), made) && IsEntryItself(made, parentName, name)) {
+            // Made in the parent, so on its volume: a folder can be no mount point unless made one.
+            NoteOutput(dwVolume, made.facts.ullFileId);
+            return folder;
+        }
         if (dwError != ERROR_SUCCESS && dwError != ERROR_DIRECTORY) ThrowSystemError(dwError);
         if (nTry > 0) ThrowSystemError(dwError != ERROR_SUCCESS ? dwError : ERROR_FILE_INVALID);
         folder.Reset();
@@ -185,11 +209,23 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
         if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
         stack.push_back(std::move(frame));
     };
+    // Every folder this copy writes into is known by volume and file ID: a target inside the
+    // source is met in the walk as one of them, and is not entered, so that the copy holds what
+    // the source held before the copy began, and never copies its own output.
     m_workingPath = sourcePath;
-    const std::wstring sourceName = HandleName(hSource);
+    HandleDetails source;
+    DWORD dwSourceVolume = 0;
+    if (!ReadHandleDetails(hSource, source) || !ReadVolumeSerial(hSource, dwSourceVolume)) ThrowLastSystemError();
     m_workingPath = targetPath;
-    const std::wstring targetName = HandleName(hTarget);
-    push(FileHandle(), hSource, sourcePath, sourceName, FileHandle(), hTarget, targetPath, targetName);
+    HandleDetails target;
+    DWORD dwTargetVolume = 0;
+    if (!ReadHandleDetails(hTarget, target) || !ReadVolumeSerial(hTarget, dwTargetVolume)) ThrowLastSystemError();
+    // Onto itself, each file would be removed to make room for its own copy.
+    if (dwSourceVolume == dwTargetVolume && IsUsableFileId(source.facts.ullFileId) &&
+        source.facts.ullFileId == target.facts.ullFileId)
+        throw new CFExeption(L"the folder to copy into is the folder copied from, " + sourcePath);
+    NoteOutput(dwTargetVolume, target.facts.ullFileId);
+    push(FileHandle(), hSource, sourcePath, source.name, FileHandle(), hTarget, targetPath, target.name);
 
     while (!stack.empty()) {
         Frame& folder = stack.back();
@@ -222,8 +258,10 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
             CopyFileIn(opened.Get(), details, entrySource, folder.hTarget, folder.targetName, entry.name, entryTarget);
             continue;
         }
+        // The copy's own output, which the source did not hold when the copy began.
+        if (IsOutput(dwSourceVolume, details.facts.ullFileId)) continue;
         if (m_nFolderBudget > 0) --m_nFolderBudget;
-        FileHandle copy = MakeFolderIn(folder.hTarget, folder.targetName, entry.name, entryTarget);
+        FileHandle copy = MakeFolderIn(folder.hTarget, folder.targetName, dwTargetVolume, entry.name, entryTarget);
         const HANDLE hOpened = opened.Get();
         const HANDLE hCopy = copy.Get();
         // folder and entry are not to be used after this: the stack may move.

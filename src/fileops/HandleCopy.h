@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@
 //   and what stood at its name is first removed as itself (a link as a link, a read-only file
 //   through its handle). An existing target is never opened for writing, so nothing is written
 //   through a link.
+// A folder the copy writes into (the target of any copy of this object, and every folder it
+// made) is never entered as a source, so a target inside its source gets what the source held
+// before the copy began; a copy onto its own source folder is refused before anything is written.
 // File data goes from handle to handle; the last-write time and the attributes follow, read-only
 // last, as CopyFileW keeps them. Failures are thrown as CFExeption pointers carrying the Win32
 // error; WorkingPath() names the entry met.
@@ -49,7 +53,15 @@ public:
 
 private:
     struct Frame;
-    FileHandle MakeFolderIn(HANDLE hParent, const std::wstring& parentName, const std::wstring& name,
+    // A folder the copy writes into, made or given: never entered as a source.
+    struct OutputFolder {
+        DWORD dwVolume;
+        std::uint64_t ullFileId;
+    };
+    void NoteOutput(DWORD dwVolume, std::uint64_t ullFileId);
+    bool IsOutput(DWORD dwVolume, std::uint64_t ullFileId) const;
+    // dwVolume: the parent's volume, which the folder made in it shares.
+    FileHandle MakeFolderIn(HANDLE hParent, const std::wstring& parentName, DWORD dwVolume, const std::wstring& name,
                             const std::wstring& path);
     FileHandle CreateTargetFile(HANDLE hFolder, const std::wstring& folderName, const std::wstring& name,
                                 const std::wstring& path);
@@ -60,6 +72,7 @@ private:
     void CopyData(HANDLE hSource, const HandleDetails& source, const std::wstring& sourcePath, HANDLE hTarget);
 
     CHandleDelete m_replace;  // removes what stands at a target's name, without a question
+    std::vector<OutputFolder> m_outputs;  // over every copy of this object
     std::vector<char> m_buffer;
     std::wstring m_workingPath;
     unsigned long long m_ullCopiedFiles = 0;
