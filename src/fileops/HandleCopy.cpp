@@ -86,6 +86,10 @@ FileHandle CHandleCopy::MakeTargetFolder(HANDLE hParent, const std::wstring& nam
     HandleDetails parent;
     DWORD dwVolume = 0;
     if (!ReadHandleDetails(hParent, parent) || !ReadVolumeSerial(hParent, dwVolume)) ThrowLastSystemError();
+    // A new copy begins: its output is the folder it is given and the one made in it. What
+    // earlier copies made is source like any other folder.
+    m_outputs.clear();
+    m_bOutputsBegun = true;
     NoteOutput(dwVolume, parent.facts.ullFileId);
     return MakeFolderIn(hParent, parent.name, dwVolume, name, path);
 }
@@ -209,9 +213,10 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
         if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
         stack.push_back(std::move(frame));
     };
-    // Every folder this copy writes into is known by volume and file ID: a target inside the
-    // source is met in the walk as one of them, and is not entered, so that the copy holds what
-    // the source held before the copy began, and never copies its own output.
+    // Every folder this copy writes into (its target, the folder that target was made in, and
+    // every folder made below) is known by volume and file ID: a target inside the source is met
+    // in the walk as one of them, and is not entered, so that the copy holds what the source held
+    // before the copy began, and never copies its own output.
     m_workingPath = sourcePath;
     HandleDetails source;
     DWORD dwSourceVolume = 0;
@@ -224,6 +229,9 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
     if (dwSourceVolume == dwTargetVolume && IsUsableFileId(source.facts.ullFileId) &&
         source.facts.ullFileId == target.facts.ullFileId)
         throw new CFExeption(L"the folder to copy into is the folder copied from, " + sourcePath);
+    // A target not made just before begins a copy of its own.
+    if (!m_bOutputsBegun) m_outputs.clear();
+    m_bOutputsBegun = false;
     NoteOutput(dwTargetVolume, target.facts.ullFileId);
     push(FileHandle(), hSource, sourcePath, source.name, FileHandle(), hTarget, targetPath, target.name);
 

@@ -20,9 +20,10 @@
 //   and what stood at its name is first removed as itself (a link as a link, a read-only file
 //   through its handle). An existing target is never opened for writing, so nothing is written
 //   through a link.
-// A folder the copy writes into (the target of any copy of this object, and every folder it
-// made) is never entered as a source, so a target inside its source gets what the source held
-// before the copy began; a copy onto its own source folder is refused before anything is written.
+// A folder a copy writes into (its target, the folder MakeTargetFolder made that target in, and
+// every folder made below) is never entered as a source, so a target inside its source gets what
+// the source held before the copy began; a copy onto its own source folder is refused before
+// anything is written. Folders that earlier copies made are source like any other.
 // File data goes from handle to handle; the last-write time and the attributes follow, read-only
 // last, as CopyFileW keeps them. Failures are thrown as CFExeption pointers carrying the Win32
 // error; WorkingPath() names the entry met.
@@ -72,7 +73,8 @@ private:
     void CopyData(HANDLE hSource, const HandleDetails& source, const std::wstring& sourcePath, HANDLE hTarget);
 
     CHandleDelete m_replace;  // removes what stands at a target's name, without a question
-    std::vector<OutputFolder> m_outputs;  // over every copy of this object
+    std::vector<OutputFolder> m_outputs;  // of the copy under way
+    bool m_bOutputsBegun = false;         // by MakeTargetFolder, for the CopyContents that follows
     std::vector<char> m_buffer;
     std::wstring m_workingPath;
     unsigned long long m_ullCopiedFiles = 0;
