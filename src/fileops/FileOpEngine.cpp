@@ -90,6 +90,10 @@ bool CFileOpEngine::DeleteIn(void* hFolder, const std::wstring& name, const std:
     return RunDelete([&](CHandleDelete& deletion) { deletion.RemoveEntryIn(hFolder, name, path); });
 }
 
+bool CFileOpEngine::DeleteFileOrLinkIn(void* hFolder, const std::wstring& name, const std::wstring& path) {
+    return RunDelete([&](CHandleDelete& deletion) { deletion.RemoveFileOrLinkIn(hFolder, name, path); });
+}
+
 bool CFileOpEngine::DeleteOpenFolder(void* hFolder, const std::wstring& path) {
     return RunDelete([&](CHandleDelete& deletion) { deletion.RemoveOpenFolder(hFolder, path); });
 }

@@ -31,6 +31,9 @@ public:
     // The entry called name inside the folder that hFolder holds, without looking up the
     // folder's path again; path names the entry for the read-only question and failures.
     bool DeleteIn(void* hFolder, const std::wstring& name, const std::wstring& path);
+    // The same for an entry that may only be a file or a link (removed as itself): a folder there
+    // is refused with ERROR_DIRECTORY_NOT_SUPPORTED and stays as it is.
+    bool DeleteFileOrLinkIn(void* hFolder, const std::wstring& name, const std::wstring& path);
     // Everything inside the folder that hFolder holds, and the folder itself, which goes when
     // the caller closes hFolder (opened with DELETE and list access, without delete sharing, so
     // nobody can swap it meanwhile). path names it for the read-only question and failures.

@@ -11,6 +11,7 @@
 #include "fileops/ModulePath.h"
 #include "fileops/NtRelativeOpen.h"
 #include "fileops/PathKind.h"
+#include "fileops/PathText.h"
 
 bool CreateFolderChain(std::wstring& path, bool bLastIsFile) {
     if (ResolveModuleRelative(path) != 0) return false;
@@ -36,25 +37,25 @@ bool CreateFolderChain(std::wstring& path, bool bLastIsFile) {
     return false;
 }
 
-FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade) {
+FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade, bool bNamedFolderAsNamed) {
     bChainMade = true;
     // The deepest folder of the chain that exists, and the names below it, deepest first.
-    std::wstring existing = folder;
+    std::wstring existing = FolderAsOpened(folder);
     std::vector<std::wstring> missing;
     while (GetFileAttributesW(existing.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const DWORD dwError = GetLastError();
-        const std::size_t lastSlash = existing.rfind(L'\\');
-        if (!IsNotFoundError(dwError) || lastSlash == std::wstring::npos ||
-            lastSlash + 1 == existing.size()) {
+        std::wstring parent;
+        std::wstring name;
+        SplitParentAndName(existing, parent, name);
+        if (!IsNotFoundError(dwError) || name.empty() || parent == existing) {
             bChainMade = false;
             SetLastError(dwError);
             return FileHandle();
         }
-        missing.push_back(existing.substr(lastSlash + 1));
-        existing.erase(lastSlash);
-        if (!existing.empty() && existing.back() == L':') existing += L'\\';  // a drive's root keeps it
+        missing.push_back(name);
+        existing = parent;
     }
-    if (missing.empty()) return HoldFolderForEntries(folder);
+    if (missing.empty()) return bNamedFolderAsNamed ? HoldFolderAsNamed(existing) : HoldFolderForEntries(folder);
 
     FileHandle parent = HoldFolderAsNamed(existing);
     if (!parent) {

@@ -9,10 +9,12 @@ bool CreateFolderChain(std::wstring& path, bool bLastIsFile);
 
 #include "fileops/ScopedHandle.h"
 
-// The folder that folder (a full path) names, held without delete sharing for making entries in
-// it through the handle, with every missing folder of its chain made relative to its held
-// parent and checked to be itself, never a link's target. The folders that exist are the
-// caller's own path and are opened as written, except that the folder named itself must be no
-// link (HoldFolderForEntries). Invalid with the thread's last error set when a folder of the
-// chain cannot be made (bChainMade false) or the folder is a link or no folder (bChainMade true).
-FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade);
+// The folder that folder names, held without delete sharing for making entries in it through the
+// handle, with every missing folder of its chain made relative to its held parent and checked
+// to be itself, never a link's target: nobody can redirect what the run makes below the
+// deepest folder that existed. The folders that exist are the caller's own path and are opened
+// as written; the folder named itself, when it exists, must be no link (HoldFolderForEntries)
+// unless bNamedFolderAsNamed (HoldFolderAsNamed). Invalid with the thread's last error set when a
+// folder of the chain cannot be made or an existing one is no folder (bChainMade false), or the
+// folder named is refused or a made folder turns out not to be itself (bChainMade true).
+FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade, bool bNamedFolderAsNamed = false);

@@ -50,6 +50,9 @@ DeleteDecisions ReplaceDecisions() {
     return decisions;
 }
 
+// A file system that gives no usable ID (0 or all ones) tells no folder from another by it.
+bool IsUsableFileId(std::uint64_t ullFileId) { return ullFileId != 0 && ullFileId != ~std::uint64_t{0}; }
+
 }  // namespace
 
 struct CHandleCopy::Frame {
@@ -79,11 +82,31 @@ FileHandle CHandleCopy::OpenSourceFolder(HANDLE hParent, const std::wstring& nam
 }
 
 FileHandle CHandleCopy::MakeTargetFolder(HANDLE hParent, const std::wstring& name, const std::wstring& path) {
-    return MakeFolderIn(hParent, HandleName(hParent), name, path);
+    m_workingPath = path;
+    HandleDetails parent;
+    DWORD dwVolume = 0;
+    if (!ReadHandleDetails(hParent, parent) || !ReadVolumeSerial(hParent, dwVolume)) ThrowLastSystemError();
+    // A new copy begins: its output is the folder it is given and the one made in it. What
+    // earlier copies made is source like any other folder.
+    m_outputs.clear();
+    m_bOutputsBegun = true;
+    NoteOutput(dwVolume, parent.facts.ullFileId);
+    return MakeFolderIn(hParent, parent.name, dwVolume, name, path);
 }
 
-FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentName, const std::wstring& name,
-                                     const std::wstring& path) {
+void CHandleCopy::NoteOutput(DWORD dwVolume, std::uint64_t ullFileId) {
+    if (IsUsableFileId(ullFileId) && !IsOutput(dwVolume, ullFileId)) m_outputs.push_back({dwVolume, ullFileId});
+}
+
+bool CHandleCopy::IsOutput(DWORD dwVolume, std::uint64_t ullFileId) const {
+    if (!IsUsableFileId(ullFileId)) return false;
+    for (const OutputFolder& output : m_outputs)
+        if (output.dwVolume == dwVolume && output.ullFileId == ullFileId) return true;
+    return false;
+}
+
+FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentName, DWORD dwVolume,
+                                     const std::wstring& name, const std::wstring& path) {
     for (int nTry = 0;; ++nTry) {
         m_workingPath = path;
         FileHandle folder;
@@ -91,7 +114,12 @@ FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentN
                                                          FILE_OPEN_REPARSE_POINT, folder);
         // A file at the name fails the open as a folder; a link opens as itself, or under some
         // platforms as its target, whose name the handle then holds.
-        if (dwError == ERROR_SUCCESS && HoldsEntryItself(folder.Get(), parentName, name)) return folder;
+        HandleDetails made;
+        if (dwError == ERROR_SUCCESS && ReadHandleDetails(folder.Get(), made) && IsEntryItself(made, parentName, name)) {
+            // Made in the parent, so on its volume: a folder can be no mount point unless made one.
+            NoteOutput(dwVolume, made.facts.ullFileId);
+            return folder;
+        }
         if (dwError != ERROR_SUCCESS && dwError != ERROR_DIRECTORY) ThrowSystemError(dwError);
         if (nTry > 0) ThrowSystemError(dwError != ERROR_SUCCESS ? dwError : ERROR_FILE_INVALID);
         folder.Reset();
@@ -99,16 +127,18 @@ FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentN
     }
 }
 
-FileHandle CHandleCopy::CreateTargetFile(HANDLE hFolder, const std::wstring& name, const std::wstring& path) {
+FileHandle CHandleCopy::CreateTargetFile(HANDLE hFolder, const std::wstring& folderName, const std::wstring& name,
+                                         const std::wstring& path) {
     m_workingPath = path;
     FileHandle file;
     // Most copies land in a fresh folder: the file is made outright. Whatever stood at the name
     // goes as itself first, so an existing target is never opened, let alone written through.
-    DWORD dwError = CreateNewRelative(hFolder, name, kTargetFileAccess, FILE_SHARE_READ, file);
+    // The create checks that its handle holds the new file itself before anything is written.
+    DWORD dwError = CreateNewRelative(hFolder, folderName, name, kTargetFileAccess, FILE_SHARE_READ, file);
     if (dwError == ERROR_FILE_EXISTS || dwError == ERROR_ALREADY_EXISTS) {
         m_replace.RemoveFileOrLinkIn(hFolder, name, path);
         m_workingPath = path;
-        dwError = CreateNewRelative(hFolder, name, kTargetFileAccess, FILE_SHARE_READ, file);
+        dwError = CreateNewRelative(hFolder, folderName, name, kTargetFileAccess, FILE_SHARE_READ, file);
     }
     if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
     return file;
@@ -116,9 +146,19 @@ FileHandle CHandleCopy::CreateTargetFile(HANDLE hFolder, const std::wstring& nam
 
 void CHandleCopy::CopyFileInto(HANDLE hSourceFile, const std::wstring& sourcePath, HANDLE hTargetFolder,
                                const std::wstring& name, const std::wstring& targetPath) {
-    FileHandle target = CreateTargetFile(hTargetFolder, name, targetPath);
+    m_workingPath = sourcePath;
+    HandleDetails source;
+    if (!ReadHandleDetails(hSourceFile, source)) ThrowLastSystemError();
+    m_workingPath = targetPath;
+    CopyFileIn(hSourceFile, source, sourcePath, hTargetFolder, HandleName(hTargetFolder), name, targetPath);
+}
+
+void CHandleCopy::CopyFileIn(HANDLE hSourceFile, const HandleDetails& source, const std::wstring& sourcePath,
+                             HANDLE hTargetFolder, const std::wstring& targetFolderName, const std::wstring& name,
+                             const std::wstring& targetPath) {
+    FileHandle target = CreateTargetFile(hTargetFolder, targetFolderName, name, targetPath);
     try {
-        CopyData(hSourceFile, sourcePath, target.Get());
+        CopyData(hSourceFile, source, sourcePath, target.Get());
     } catch (CFExeption*) {
         // No half-written file may pass for a copy.
         FILE_DISPOSITION_INFO disposition = {};
@@ -129,10 +169,9 @@ void CHandleCopy::CopyFileInto(HANDLE hSourceFile, const std::wstring& sourcePat
     ++m_ullCopiedFiles;
 }
 
-void CHandleCopy::CopyData(HANDLE hSource, const std::wstring& sourcePath, HANDLE hTarget) {
+void CHandleCopy::CopyData(HANDLE hSource, const HandleDetails& source, const std::wstring& sourcePath,
+                           HANDLE hTarget) {
     m_workingPath = sourcePath;
-    FILE_BASIC_INFO source = {};
-    if (!GetFileInformationByHandleEx(hSource, FileBasicInfo, &source, sizeof source)) ThrowLastSystemError();
     if (m_buffer.empty()) m_buffer.resize(kCopyBufferBytes);
     for (;;) {
         DWORD dwRead = 0;
@@ -147,8 +186,8 @@ void CHandleCopy::CopyData(HANDLE hSource, const std::wstring& sourcePath, HANDL
     }
     // One call sets the time and the attributes, read-only included, after the last write.
     FILE_BASIC_INFO target = {};
-    target.LastWriteTime = source.LastWriteTime;
-    target.FileAttributes = source.FileAttributes & kKeptAttributes;
+    target.LastWriteTime = source.lastWriteTime;
+    target.FileAttributes = source.facts.dwAttributes & kKeptAttributes;
     if (target.FileAttributes == 0) target.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     if (!SetFileInformationByHandle(hTarget, FileBasicInfo, &target, sizeof target)) ThrowLastSystemError();
 }
@@ -174,11 +213,27 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
         if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
         stack.push_back(std::move(frame));
     };
+    // Every folder this copy writes into (its target, the folder that target was made in, and
+    // every folder made below) is known by volume and file ID: a target inside the source is met
+    // in the walk as one of them, and is not entered, so that the copy holds what the source held
+    // before the copy began, and never copies its own output.
     m_workingPath = sourcePath;
-    const std::wstring sourceName = HandleName(hSource);
+    HandleDetails source;
+    DWORD dwSourceVolume = 0;
+    if (!ReadHandleDetails(hSource, source) || !ReadVolumeSerial(hSource, dwSourceVolume)) ThrowLastSystemError();
     m_workingPath = targetPath;
-    const std::wstring targetName = HandleName(hTarget);
-    push(FileHandle(), hSource, sourcePath, sourceName, FileHandle(), hTarget, targetPath, targetName);
+    HandleDetails target;
+    DWORD dwTargetVolume = 0;
+    if (!ReadHandleDetails(hTarget, target) || !ReadVolumeSerial(hTarget, dwTargetVolume)) ThrowLastSystemError();
+    // Onto itself, each file would be removed to make room for its own copy.
+    if (dwSourceVolume == dwTargetVolume && IsUsableFileId(source.facts.ullFileId) &&
+        source.facts.ullFileId == target.facts.ullFileId)
+        throw new CFExeption(L"the folder to copy into is the folder copied from, " + sourcePath);
+    // A target not made just before begins a copy of its own.
+    if (!m_bOutputsBegun) m_outputs.clear();
+    m_bOutputsBegun = false;
+    NoteOutput(dwTargetVolume, target.facts.ullFileId);
+    push(FileHandle(), hSource, sourcePath, source.name, FileHandle(), hTarget, targetPath, target.name);
 
     while (!stack.empty()) {
         Frame& folder = stack.back();
@@ -198,20 +253,23 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
                          bFolder ? kShareAll : FILE_SHARE_READ, bFolder ? kFolderOptions : kFileOptions,
                          opened) != ERROR_SUCCESS)
             ThrowLastSystemError();
-        HandleFacts facts;
-        if (!ReadHandleFacts(opened.Get(), facts)) ThrowLastSystemError();
-        if (facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ThrowSystemError(kErrorLinkMet);
+        // One query for every check and for the copy's time and attributes.
+        HandleDetails details;
+        if (!ReadHandleDetails(opened.Get(), details)) ThrowLastSystemError();
+        if (details.facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ThrowSystemError(kErrorLinkMet);
         // Another entry than the one listed: a link the platform followed, or a swap after the listing.
-        const DWORD dwCheck = CheckListedEntry(opened.Get(), facts, folder.sourceName, entry);
+        const DWORD dwCheck = CheckListedEntry(details, folder.sourceName, entry);
         if (dwCheck != ERROR_SUCCESS) ThrowSystemError(dwCheck);
 
         const std::wstring entryTarget = JoinedPath(folder.targetPath, entry.name);
         if (!bFolder) {
-            CopyFileInto(opened.Get(), entrySource, folder.hTarget, entry.name, entryTarget);
+            CopyFileIn(opened.Get(), details, entrySource, folder.hTarget, folder.targetName, entry.name, entryTarget);
             continue;
         }
+        // The copy's own output, which the source did not hold when the copy began.
+        if (IsOutput(dwSourceVolume, details.facts.ullFileId)) continue;
         if (m_nFolderBudget > 0) --m_nFolderBudget;
-        FileHandle copy = MakeFolderIn(folder.hTarget, folder.targetName, entry.name, entryTarget);
+        FileHandle copy = MakeFolderIn(folder.hTarget, folder.targetName, dwTargetVolume, entry.name, entryTarget);
         const HANDLE hOpened = opened.Get();
         const HANDLE hCopy = copy.Get();
         // folder and entry are not to be used after this: the stack may move.

@@ -65,10 +65,21 @@ bool ClearAttributesForDeletion(HANDLE hFile) {
 
 DWORD CheckListedEntry(HANDLE hOpened, const HandleFacts& opened, const std::wstring& folderName,
                        const ListedEntry& listed) {
-    if ((listed.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(opened.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    HandleDetails details;
+    details.facts = opened;
+    // A name that cannot be read proves nothing: the entry is taken for another.
+    if (!ReadHandleName(hOpened, details.name)) details.name.clear();
+    return CheckListedEntry(details, folderName, listed);
+}
+
+DWORD CheckListedEntry(const HandleDetails& opened, const std::wstring& folderName, const ListedEntry& listed) {
+    if ((listed.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        !(opened.facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return ERROR_NOT_A_REPARSE_POINT;
-    if (!IsListedEntry(opened, listed.ullFileId) ||
-        !HandleNameIs(hOpened, EntryNameIn(folderName, listed.name)))
+    const std::wstring expected = EntryNameIn(folderName, listed.name);
+    if (!IsListedEntry(opened.facts, listed.ullFileId) ||
+        CompareStringOrdinal(opened.name.c_str(), static_cast<int>(opened.name.size()), expected.c_str(),
+                             static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL)
         return ERROR_FILE_INVALID;
     return ERROR_SUCCESS;
 }

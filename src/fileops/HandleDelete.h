@@ -74,3 +74,5 @@ bool ClearAttributesForDeletion(HANDLE hFile);
 // reports as its name.
 DWORD CheckListedEntry(HANDLE hOpened, const HandleFacts& opened, const std::wstring& folderName,
                        const ListedEntry& listed);
+// The same for a handle whose facts and name were read in one query (ReadHandleDetails).
+DWORD CheckListedEntry(const HandleDetails& opened, const std::wstring& folderName, const ListedEntry& listed);

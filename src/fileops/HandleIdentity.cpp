@@ -9,6 +9,35 @@
 
 namespace {
 constexpr ULONG kFileInternalInformation = 6;  // the native class that carries the file ID alone
+constexpr ULONG kFileAllInformation = 18;      // basic, standard, internal, ..., name: one query
+constexpr LONG kStatusBufferOverflow = static_cast<LONG>(0x80000005);
+
+// The native layout of the all-information class, which the user-mode headers lack.
+struct NativeAllInformation {
+    LARGE_INTEGER creationTime;
+    LARGE_INTEGER lastAccessTime;
+    LARGE_INTEGER lastWriteTime;
+    LARGE_INTEGER changeTime;
+    ULONG ulFileAttributes;
+    LARGE_INTEGER allocationSize;
+    LARGE_INTEGER endOfFile;
+    ULONG ulNumberOfLinks;
+    BOOLEAN bDeletePending;
+    BOOLEAN bDirectory;
+    LARGE_INTEGER fileId;
+    ULONG ulEaSize;
+    ACCESS_MASK accessFlags;
+    LARGE_INTEGER currentByteOffset;
+    ULONG ulMode;
+    ULONG ulAlignmentRequirement;
+    ULONG cbFileName;
+    WCHAR fileName[1];
+};
+static_assert(offsetof(NativeAllInformation, fileId) == 64 && offsetof(NativeAllInformation, cbFileName) == 96,
+              "the native all-information layout");
+
+// Most names fit the first buffer; a longer one says how long it is.
+constexpr std::size_t kFirstNameBytes = 2048;
 }  // namespace
 
 bool ReadHandleFacts(HANDLE h, HandleFacts& facts) {
@@ -29,6 +58,47 @@ bool ReadHandleFacts(HANDLE h, HandleFacts& facts) {
     facts.dwAttributes = tag.FileAttributes;
     facts.ullFileId = static_cast<std::uint64_t>(fileId.QuadPart);
     return true;
+}
+
+bool ReadHandleDetails(HANDLE h, HandleDetails& details) {
+    const NtCalls& calls = Nt();
+    if (calls.pfnQueryInformationFile == nullptr) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return false;
+    }
+    std::vector<unsigned char> buffer(offsetof(NativeAllInformation, fileName) + kFirstNameBytes);
+    for (;;) {
+        IO_STATUS_BLOCK status = {};
+        const LONG lStatus = calls.pfnQueryInformationFile(h, &status, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                                           kFileAllInformation);
+        ULONG cbName = 0;
+        std::memcpy(&cbName, buffer.data() + offsetof(NativeAllInformation, cbFileName), sizeof cbName);
+        const std::size_t cbNeeded = offsetof(NativeAllInformation, fileName) + cbName;
+        if (lStatus == kStatusBufferOverflow && cbNeeded > buffer.size() && cbName <= 0xFFFF) {
+            buffer.resize(cbNeeded);
+            continue;
+        }
+        if (lStatus < 0 || cbNeeded > buffer.size()) {
+            FailWithStatus(lStatus < 0 ? lStatus : kStatusBufferOverflow);
+            return false;
+        }
+        NativeAllInformation all;
+        std::memcpy(&all, buffer.data(), offsetof(NativeAllInformation, fileName));
+        details.facts.dwAttributes = all.ulFileAttributes;
+        details.facts.ullFileId = static_cast<std::uint64_t>(all.fileId.QuadPart);
+        details.lastWriteTime = all.lastWriteTime;
+        details.name.assign(cbName / sizeof(wchar_t), L'\0');
+        if (!details.name.empty())
+            std::memcpy(&details.name[0], buffer.data() + offsetof(NativeAllInformation, fileName), cbName);
+        return true;
+    }
+}
+
+bool IsEntryItself(const HandleDetails& details, const std::wstring& folderName, const std::wstring& entryName) {
+    const std::wstring expected = EntryNameIn(folderName, entryName);
+    return !(details.facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           CompareStringOrdinal(details.name.c_str(), static_cast<int>(details.name.size()), expected.c_str(),
+                                static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
 }
 
 bool ReadVolumeSerial(HANDLE h, DWORD& dwSerial) {
@@ -77,7 +147,6 @@ bool HandleNameIs(HANDLE h, const std::wstring& expected) {
 }
 
 bool HoldsEntryItself(HANDLE h, const std::wstring& folderName, const std::wstring& entryName) {
-    HandleFacts facts;
-    return ReadHandleFacts(h, facts) && !(facts.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-           HandleNameIs(h, EntryNameIn(folderName, entryName));
+    HandleDetails details;
+    return ReadHandleDetails(h, details) && IsEntryItself(details, folderName, entryName);
 }

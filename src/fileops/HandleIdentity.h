@@ -16,6 +16,23 @@ struct HandleFacts {
 // False with the thread's last error set when the handle cannot be asked.
 bool ReadHandleFacts(HANDLE h, HandleFacts& facts);
 
+// Everything the checks of an entry and the copy of a file need from its handle, asked for in one
+// query: the facts, the last-write time and the name the handle holds (as ReadHandleName gives
+// it). The handle needs FILE_READ_ATTRIBUTES.
+struct HandleDetails {
+    HandleFacts facts;
+    LARGE_INTEGER lastWriteTime = {};
+    std::wstring name;
+};
+
+// False with the thread's last error set when the handle cannot be asked.
+bool ReadHandleDetails(HANDLE h, HandleDetails& details);
+
+// True when details show the entry called entryName of a folder whose handle holds folderName:
+// no link (opened as itself it shows as a reparse point) and no link's target (the handle would
+// hold the target's name).
+bool IsEntryItself(const HandleDetails& details, const std::wstring& folderName, const std::wstring& entryName);
+
 // The serial number of the volume that holds the handle's file or folder. Some platforms ask
 // the volume itself each time (half a millisecond under Wine), so a walk reads it once a folder.
 bool ReadVolumeSerial(HANDLE h, DWORD& dwSerial);
@@ -39,6 +56,5 @@ std::wstring EntryNameIn(const std::wstring& folderName, const std::wstring& ent
 bool HandleNameIs(HANDLE h, const std::wstring& expected);
 
 // True when a handle opened for the entry called entryName, relative to a folder whose handle
-// holds folderName, holds that entry itself: no link (opened as itself it shows as a reparse
-// point) and no link's target (the handle would hold the target's name).
+// holds folderName, holds that entry itself (IsEntryItself, one query of the handle).
 bool HoldsEntryItself(HANDLE h, const std::wstring& folderName, const std::wstring& entryName);

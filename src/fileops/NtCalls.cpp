@@ -1,6 +1,10 @@
 #include "fileops/NtCalls.h"
 
-const NtCalls& Nt() {
+namespace {
+const NtCalls* g_pStandIn = nullptr;
+}  // namespace
+
+const NtCalls& PlatformNt() {
     static const NtCalls calls = [] {
         NtCalls found;
         HMODULE hNtdll = GetModuleHandleW(L"ntdll");
@@ -15,6 +19,14 @@ const NtCalls& Nt() {
     }();
     return calls;
 }
+
+const NtCalls& Nt() { return g_pStandIn != nullptr ? *g_pStandIn : PlatformNt(); }
+
+CNtCallsStandIn::CNtCallsStandIn(const NtCalls& calls) : m_calls(calls), m_pPrevious(g_pStandIn) {
+    g_pStandIn = &m_calls;
+}
+
+CNtCallsStandIn::~CNtCallsStandIn() { g_pStandIn = m_pPrevious; }
 
 DWORD FailWithStatus(LONG lStatus) {
     const DWORD dwError = Nt().pfnStatusToWin32 != nullptr ? Nt().pfnStatusToWin32(lStatus) : ERROR_GEN_FAILURE;

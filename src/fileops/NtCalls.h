@@ -16,7 +16,25 @@ struct NtCalls {
     RtlNtStatusToDosErrorFn pfnStatusToWin32 = nullptr;
 };
 
+// The calls in force: the platform's, or a stand-in's while one lives.
 const NtCalls& Nt();
+
+// The platform's own calls, whatever stands in.
+const NtCalls& PlatformNt();
+
+// Stands in for the native calls while it lives, in this process: what a test needs to see what a
+// create asks for, or to make a create's handle hold another entry than the one asked for.
+class CNtCallsStandIn {
+public:
+    explicit CNtCallsStandIn(const NtCalls& calls);
+    ~CNtCallsStandIn();
+    CNtCallsStandIn(const CNtCallsStandIn&) = delete;
+    CNtCallsStandIn& operator=(const CNtCallsStandIn&) = delete;
+
+private:
+    NtCalls m_calls;
+    const NtCalls* m_pPrevious;
+};
 
 // Sets the thread's last error to the Win32 error for a failed native status and returns it.
 DWORD FailWithStatus(LONG lStatus);

@@ -16,7 +16,19 @@
 DWORD OpenRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare, DWORD dwOptions,
                    FileHandle& out);
 
-// Creates a new file; fails when anything of that name exists (a link included).
+// Creates a new file; fails when anything of that name exists (a link included). The file is
+// made and opened as itself (FILE_OPEN_REPARSE_POINT, and OBJ_DONT_REPARSE where the platform
+// takes it), and before the handle is handed out it must hold the new entry itself: no reparse
+// point, and the name folderName (what the folder's handle holds) plus name. On NTFS a create
+// without these would make the missing target of a dangling link at the name, wherever it points;
+// under Wine such a create fails as a collision. A handle that holds anything else is refused with
+// ERROR_FILE_INVALID, and what it holds, which this create made, is removed again: through the
+// handle when dwAccess has DELETE, else through one opened from it, which needs dwShare to share
+// deletion. FILE_READ_ATTRIBUTES is added to dwAccess for the check.
+DWORD CreateNewRelative(HANDLE hFolder, const std::wstring& folderName, const std::wstring& name, ACCESS_MASK dwAccess,
+                        DWORD dwShare, FileHandle& out);
+
+// The same for a caller that does not know the name the folder's handle holds: it is read first.
 DWORD CreateNewRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
                         FileHandle& out);
 

@@ -6,7 +6,6 @@
 
 #include "fileops/FileOpEngine.h"
 #include "fileops/FolderChain.h"
-#include "fileops/HeldFolder.h"
 #include "fileops/ModulePath.h"
 #include "fileops/PathKind.h"
 #include "fileops/PathText.h"
@@ -68,17 +67,13 @@ int ExtractDrivers(void* hStaging, const std::wstring& stagingFolder, const std:
                    bool bUsbPackage, CFileOpEngine& engine, StepFailure& failure) {
     std::wstring strExtraction = extractionFolder;
     ResolveModuleRelative(strExtraction);
-    // The caller's folder is the caller's own path, made and opened as written; "production"
-    // and everything below it are made through the held caller's folder.
+    // The caller's existing folders are the caller's own path, opened as written; the missing
+    // ones, "production" and everything below are made through the held folder above them.
     std::wstring given;
     std::wstring name;
     SplitParentAndName(strExtraction, given, name);
-    std::wstring chain = given;
-    if (!CreateFolderChain(chain, false)) {
-        failure.Set(kCreateStep, strExtraction, GetLastError());
-        return kResultCannotCreateFolder;
-    }
-    const FileHandle givenFolder = HoldFolderAsNamed(given);
+    bool bChainMade = true;
+    const FileHandle givenFolder = CreateHeldFolderChain(given, bChainMade, true);
     if (!givenFolder) {
         failure.Set(kCreateStep, strExtraction, GetLastError());
         return kResultCannotCreateFolder;

@@ -25,14 +25,18 @@ std::wstring PackageSourceFolder(const std::wstring& drive, const std::wstring& 
 
 int CopyPackage(const std::wstring& target, CopiedAmount& copied, StepFailure& failure) {
     std::wstring strTarget = target;
-    if (!CreateFolderChain(strTarget, false)) {
-        failure.Set(L"create the folder to copy the package into", strTarget, GetLastError());
-        return kResultCannotCreateFolder;
+    const int nResolved = ResolveModuleRelative(strTarget);
+    if (nResolved != kResultOk) {
+        failure.SetFinding(L"create the folder to copy the package into", strTarget,
+                           L"the program's own path cannot be read or is too long");
+        return nResolved;
     }
-    // Opened once as the caller wrote it; everything below is made through this handle.
-    const FileHandle held = HoldFolderAsNamed(strTarget);
+    // The caller's existing folders are opened as written, the missing ones made through the
+    // held folder above each; everything below is made through the handle of the last.
+    bool bChainMade = true;
+    const FileHandle held = CreateHeldFolderChain(strTarget, bChainMade, true);
     if (!held) {
-        failure.Set(kCopyStep, strTarget, GetLastError());
+        failure.Set(bChainMade ? kCopyStep : L"create the folder to copy the package into", strTarget, GetLastError());
         return kResultCannotCreateFolder;
     }
     return CopyPackage(held.Get(), strTarget, copied, failure);

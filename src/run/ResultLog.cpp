@@ -98,10 +98,16 @@ int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine&
     }
 
     // Everything below happens inside the held folder and on the one handle of the new file:
-    // whatever stands at the name goes first (a link as itself), and the file is made anew.
-    const bool bOldLogGone = engine.DeleteIn(logFolder.Get(), name, fullPath);
+    // whatever stands at the name goes first (a file, or a link as itself; never a folder, which
+    // may have taken the name since the look above), and the file is made anew. A name with
+    // nothing at it is no failure of the removal.
+    const bool bOldLogGone = engine.DeleteFileOrLinkIn(logFolder.Get(), name, fullPath) ||
+                             IsNotFoundError(engine.GetLastErrorCause());
     FileHandle created;
-    const DWORD dwCreateError = CreateNewRelative(logFolder.Get(), name, FILE_APPEND_DATA, FILE_SHARE_WRITE, created);
+    // DELETE: a create whose handle turns out to hold another entry removes it again; the log
+    // shares no deletion, so no other handle could.
+    const DWORD dwCreateError =
+        CreateNewRelative(logFolder.Get(), name, FILE_APPEND_DATA | DELETE, FILE_SHARE_WRITE, created);
     if (dwCreateError != ERROR_SUCCESS) {
         // What stands at the name and could not be removed is the cause, not the collision.
         if (!bOldLogGone)

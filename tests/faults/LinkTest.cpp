@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "faults/FolderLink.h"
+#include "faults/OpenGate.h"
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/NamedCase.h"
@@ -181,52 +182,11 @@ protected:
         EXPECT_TRUE(swapped.bRan && swapped.nExitStatus == 0) << "the swap did not happen: " << swapped.output;
     }
 
-    // Holds the platform's first open of folder/name (the open that follows the folder's making)
-    // on the Linux side, with a fanotify permission event, until name has been renamed to
-    // name.away and linked to the canary: the swap lands between the making of the folder and
-    // whatever the run does next, every time. Returns once the gate is set.
+    // Holds the platform's first open of folder/name until name has been swapped for a link to
+    // the canary (OpenGate). Returns once the gate is set.
     std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& folder, const std::string& name) {
-        const std::wstring ready = m_folder / L"gate-ready";
-        const std::string script = "exec python3 - '" + UnixPathOf(folder) + "' '" + name + "' '" +
-                                   UnixPathOf(Canary()) + "' '" + UnixPathOf(ready) + "' <<'EOF'\n" + kOpenGate +
-                                   "EOF\n";
-        auto gate = std::make_unique<UnixScriptInBackground>(script);
-        for (int i = 0; i < 300 && !PathExists(ready); ++i) Sleep(20);
-        EXPECT_TRUE(PathExists(ready)) << "the gate was not set: " << gate->Wait(1000).output;
-        return gate;
+        return ::StartOpenGate(folder, name, Canary(), m_folder / L"gate-ready");
     }
-
-    static constexpr const char* kOpenGate = R"(import ctypes, os, select, struct, sys, time
-folder, name, canary, ready = sys.argv[1:5]
-libc = ctypes.CDLL(None, use_errno=True)
-libc.fanotify_mark.argtypes = [ctypes.c_int, ctypes.c_uint, ctypes.c_uint64, ctypes.c_int, ctypes.c_char_p]
-FAN_CLASS_CONTENT, FAN_CLOEXEC, FAN_MARK_ADD, FAN_ALLOW = 0x4, 0x1, 0x1, 0x1
-FAN_OPEN_PERM, FAN_EVENT_ON_CHILD, FAN_ONDIR, AT_FDCWD = 0x10000, 0x08000000, 0x40000000, -100
-fd = libc.fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, os.O_RDONLY)
-if fd < 0 or libc.fanotify_mark(fd, FAN_MARK_ADD, FAN_OPEN_PERM | FAN_EVENT_ON_CHILD | FAN_ONDIR, AT_FDCWD,
-                                 folder.encode()) < 0:
-    sys.exit("fanotify: " + os.strerror(ctypes.get_errno()))
-open(ready, "w").close()
-target = os.path.join(os.path.realpath(folder), name)
-swapped = False
-deadline = time.time() + 10
-# Every open is answered; closing the descriptor at the end allows any that is still held.
-while not swapped and time.time() < deadline:
-    if not select.select([fd], [], [], 0.2)[0]:
-        continue
-    events = os.read(fd, 4096)
-    offset = 0
-    while offset < len(events):
-        length, _, _, _, _, opened, _ = struct.unpack_from("IBBHQii", events, offset)
-        if not swapped and os.readlink("/proc/self/fd/%d" % opened) == target:
-            os.rename(target, target + ".away")
-            os.symlink(canary, target)
-            swapped = True
-        os.write(fd, struct.pack("iI", opened, FAN_ALLOW))
-        os.close(opened)
-        offset += length
-sys.exit(0 if swapped else "no open of " + target)
-)";
 
     // The link the watcher made is the test's to remove; rm never follows it.
     static void RemoveLink(const std::wstring& link) { RunUnixScript("rm -f '" + UnixPathOf(link) + "'\n"); }

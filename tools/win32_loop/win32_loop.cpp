@@ -2,9 +2,10 @@
 // hold the real program against: a plain recursive loop of FindFirstFileW and CopyFileW, and of
 // DeleteFileW and RemoveDirectoryW, without any check beyond the calls' own results.
 //
-//   win32_loop stage PACKAGE DEST   copies PACKAGE\Windows and PACKAGE\Others into DEST (made
-//                                   anew), then runs DEST\Windows\Setup.exe -s and waits for it
-//   win32_loop remove DEST          removes DEST and everything in it
+//   win32_loop stage PACKAGE DEST     copies PACKAGE\Windows and PACKAGE\Others into DEST (made
+//                                     anew), then runs DEST\Windows\Setup.exe -s and waits for it
+//   win32_loop remove DEST            removes DEST and everything in it
+//   win32_loop install PACKAGE DEST   both in one process, as one install does them
 // Exit code 0 when every call succeeded, 1 otherwise.
 #include <windows.h>
 
@@ -34,7 +35,9 @@ bool CopyTree(const std::wstring& source, const std::wstring& target) {
     if (!CreateDirectoryW(target.c_str(), nullptr)) return false;
     return VisitEntries(source, [&](const std::wstring& name, bool bFolder) {
         const std::wstring from = source + L"\\" + name, to = target + L"\\" + name;
-        return bFolder ? CopyTree(from, to) : CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+        // Fail-if-exists: the folder is new, and a copy that may replace asks the platform to look
+        // for the name first (under Wine a scan of the target folder for every file).
+        return bFolder ? CopyTree(from, to) : CopyFileW(from.c_str(), to.c_str(), TRUE) != FALSE;
     });
 }
 
@@ -58,18 +61,17 @@ bool RunAndWait(const std::wstring& program) {
     return true;
 }
 
+bool Stage(const std::wstring& package, const std::wstring& dest) {
+    return CreateDirectoryW(dest.c_str(), nullptr) && CopyTree(package + L"\\Windows", dest + L"\\Windows") &&
+           CopyTree(package + L"\\Others", dest + L"\\Others") && RunAndWait(dest + L"\\Windows\\Setup.exe");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t* argv[]) {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
-    if (mode == L"stage" && argc == 4) {
-        const std::wstring package = argv[2];
-        const std::wstring dest = argv[3];
-        const bool bOk = CreateDirectoryW(dest.c_str(), nullptr) &&
-                         CopyTree(package + L"\\Windows", dest + L"\\Windows") &&
-                         CopyTree(package + L"\\Others", dest + L"\\Others") && RunAndWait(dest + L"\\Windows\\Setup.exe");
-        return bOk ? 0 : 1;
-    }
+    if (mode == L"stage" && argc == 4) return Stage(argv[2], argv[3]) ? 0 : 1;
     if (mode == L"remove" && argc == 3) return RemoveTree(argv[2]) ? 0 : 1;
+    if (mode == L"install" && argc == 4) return Stage(argv[2], argv[3]) && RemoveTree(argv[3]) ? 0 : 1;
     return 2;
 }
