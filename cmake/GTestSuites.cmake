@@ -2,9 +2,19 @@
 # process. Starting a 32-bit program under Wine and qemu costs about half a second, which for
 # the quick in-process cases is most of their time; a suite in one process still names what
 # failed, and `ctest -R <suite>` still picks it. The suites are listed when ctest starts, so a
-# rebuilt program brings its new suites along.
+# rebuilt program brings its new suites along. RESOURCE_LOCK names a ctest lock that every suite
+# holds but those UNLOCKED_SUITES (a regular expression) matches.
 function(nicupdate_add_suites target)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;RESOURCE_LOCK;UNLOCKED_SUITES" "LABELS" ${ARGN})
+  set(lock_suite "")
+  if(ARG_RESOURCE_LOCK)
+    if(NOT ARG_UNLOCKED_SUITES)
+      set(ARG_UNLOCKED_SUITES "^$")
+    endif()
+    set(lock_suite "    if(NOT suite MATCHES \"${ARG_UNLOCKED_SUITES}\")
+      set_tests_properties(\"\${suite}\" PROPERTIES RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+    endif()")
+  endif()
   set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_suites.cmake)
   file(GENERATE OUTPUT ${script} CONTENT "
 execute_process(COMMAND \"${CMAKE_CROSSCOMPILING_EMULATOR}\" \"$<TARGET_FILE:${target}>\" --gtest_list_tests
@@ -22,6 +32,7 @@ foreach(line IN LISTS lines)
     set(suite \"\${CMAKE_MATCH_1}\")
     add_test(\"\${suite}\" \"${CMAKE_CROSSCOMPILING_EMULATOR}\" \"$<TARGET_FILE:${target}>\" \"--gtest_filter=\${suite}.*\")
     set_tests_properties(\"\${suite}\" PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS \"${ARG_LABELS}\")
+${lock_suite}
   endif()
 endforeach()
 ")

@@ -112,34 +112,6 @@ TEST_F(InstallRun, LeftoverStagingFolderIsReplaced) {
     EXPECT_TRUE(PathExists(Staging() + L"\\Others"));
 }
 
-TEST_F(InstallRun, ReadOnlyLeftoverInAnInteractiveRunIsAskedAbout) {
-    MakePackage();
-    WriteBytes(Staging() + L"\\Windows\\locked.txt", "read-only leftover");
-    SetReadOnly(Staging() + L"\\Windows\\locked.txt", true);
-    MessageBoxAnswerer answerer({MessageBoxAnswerer::Answer::Yes});
-
-    EXPECT_EQ(Run(L"\"/vLOGFILE=" + (m_folder / L"run.log") + L"\"").dwExitCode, 0u);
-    ASSERT_TRUE(answerer.WaitAllAnswered(1000));
-    EXPECT_EQ(answerer.Texts().front(), L"locked.txt is read olny. Do you want delete it?");
-    EXPECT_EQ(answerer.UnexpectedCount(), 0u) << answerer.DescribeUnexpected();
-    EXPECT_FALSE(PathExists(Staging()));
-}
-
-TEST_F(InstallRun, SilentRunOverAReadOnlyPackageAsksNothing) {
-    PackageSpec spec;
-    spec.bReadOnly = true;
-    MakePackage(spec);
-    WriteBytes(Staging() + L"\\Windows\\locked.txt", "read-only leftover");
-    SetReadOnly(Staging() + L"\\Windows\\locked.txt", true);
-    MessageBoxAnswerer noBox({});
-
-    ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + (m_folder / L"run.log"));
-
-    EXPECT_EQ(outcome.dwExitCode, 0u);
-    EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
-    EXPECT_FALSE(PathExists(Staging())) << "read-only staged copies are removed without a question";
-}
-
 TEST_F(InstallRun, PlantedProgramBesideATemporaryFolderWithABlankIsNotStarted) {
     MakePackage();
     // TEMP = ...\Documents and Settings\Temp: unquoted, the platform would try ...\Documents.exe first.

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "support/BackgroundRun.h"
 #include "support/FileUtil.h"
 #include "support/NamedCase.h"
 #include "support/ProgramFixture.h"
@@ -17,30 +18,37 @@ struct BootstrapperCase : NamedCase {
     bool bChildInherits;  // the child is handed Setup.exe's handles
 };
 
-class Bootstrapper : public ProgramTest, public ::testing::WithParamInterface<BootstrapperCase> {
-protected:
-    std::string FilesInPackage() const {
-        std::size_t nFiles = 0;
-        for (const wchar_t* pszFolder : {L"\\Windows", L"\\Others"})
-            for (const std::wstring& entry : ListTree(Root() + pszFolder)) nFiles += entry.back() != L'\\';
-        return "files=" + std::to_string(nFiles) + "\r\n";
-    }
-};
+class Bootstrapper : public ProgramTest, public ::testing::WithParamInterface<BootstrapperCase> {};
 
-// The child works longer than every step of the run after the installer's start, from the
-// staged package, and writes the install log last.
+// Setup.exe ends at once; its child works from the staged package until the test lets it end,
+// and writes the install log last.
 TEST_P(Bootstrapper, TheRunWaitsForTheChildThenLogsItsInstallLogAndRemovesThePackage) {
     MakePackage();
+    const std::wstring childMayEnd = m_folder / L"child-may-end.txt";
     WriteBytes(Root() + L"\\Windows\\child.cfg", "driverlog=" + Narrow(DriverLog(m_bUsbPackage)) + "\r\n" +
                                                      "log=" + kChildLog + "\r\n" +
                                                      "started=" + Narrow(m_folder / L"child-started.txt") + "\r\n" +
                                                      "ended=" + Narrow(m_folder / L"child-ended.txt") + "\r\n" +
-                                                     "wait=6000\r\n");
+                                                     "waitfor=" + Narrow(childMayEnd) + "\r\n");
     ConfigureInstaller(std::string("log=\r\nchild=child.cfg\r\nchildinherit=") + (GetParam().bChildInherits ? "1" : "0") +
-                       "\r\n");
+                       "\r\nended=" + Narrow(m_folder / L"setup-ended.txt") + "\r\n");
     const std::wstring log = m_folder / L"run.log";
+    NoteTraceStart();
+    ChildOptions options;
+    options.commandLine = L"\"" + Program() + L"\" /s /vLOGFILE=" + log;
+    options.tempFolder = Temp();
+    options.currentFolder = m_folder.Path();
+    options.dwTimeoutMs = 2 * kProgramRunTimeoutMs;
+    BackgroundRun run(options);
 
-    const ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + log);
+    // Setup.exe has ended and its child is held at work: a run that did not wait for the child
+    // would now read a missing install log, write its record and remove the package.
+    const bool bSetupEnded = WaitForPath(m_folder / L"setup-ended.txt", kProgramRunTimeoutMs);
+    const bool bRunEndedFirst = bSetupEnded && run.EndsWithin(2000);
+    WriteBytes(childMayEnd, "");
+    ASSERT_TRUE(bSetupEnded) << "Setup.exe never ended";
+    EXPECT_FALSE(bRunEndedFirst) << "the run ended while the installer's child worked";
+    const ChildOutcome outcome = run.Wait();
 
     EXPECT_EQ(outcome.dwExitCode, 0u);
     ASSERT_TRUE(PathExists(m_folder / L"child-ended.txt")) << "the run ended before the installer's child";

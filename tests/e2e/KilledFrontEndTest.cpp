@@ -6,10 +6,12 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/BackgroundRun.h"
 #include "support/FileUtil.h"
 #include "support/NamedCase.h"
+#include "support/Placeholder.h"
 #include "support/ProgramFixture.h"
 #include "support/UnixShell.h"
 
@@ -55,6 +57,7 @@ protected:
     }
 
     void StartFrontEnd(const std::wstring& arguments) {
+        NoteTraceStart();
         ChildOptions options;
         options.commandLine = L"\"" + Program() + L"\" " + arguments;
         options.tempFolder = Temp();
@@ -73,13 +76,6 @@ protected:
     }
 
     std::wstring FirstLog() const { return m_folder / L"first.log"; }
-    // As the installer counts its staged package.
-    std::string FilesInPackage() const {
-        std::size_t nFiles = 0;
-        for (const wchar_t* pszFolder : {L"\\Windows", L"\\Others"})
-            for (const std::wstring& entry : ListTree(Root() + pszFolder)) nFiles += entry.back() != L'\\';
-        return "files=" + std::to_string(nFiles) + "\r\n";
-    }
 
     std::unique_ptr<BackgroundRun> m_run;
 };
@@ -155,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Installers, KilledWhileItsInstallerWorks,
 // large enough that the step lasts while the kill lands; the result log step is held at the
 // question whether to remove a read-only old log, which an interactive run asks.
 struct StepCase : NamedCase {
-    const wchar_t* pszArguments;  // <log> and <out> stand for the test's paths
+    const wchar_t* pszArguments;  // <log>, <out> and <staging> stand for the test's paths
     const wchar_t* pszRetry;      // the next run's
     bool bInstall;                // else a driver extraction, whose log holds the record alone
     // What the watcher waits for before it kills, below the test folder on the Linux side: the
@@ -164,12 +160,11 @@ struct StepCase : NamedCase {
     const char* pszAppears;
     unsigned nSmallFiles;  // per per-OS driver folder
     unsigned nOthersFiles;
+    // Where the kill landed: the killed run's last trace line (the last step it finished) and
+    // what it had written of the step it was in (empty: nothing to count).
+    const char* pszLastStepDone;
+    const wchar_t* pszPartial;
 };
-
-std::wstring Expand(std::wstring text, const std::wstring& name, const std::wstring& value) {
-    const std::size_t pos = text.find(name);
-    return pos == std::wstring::npos ? text : text.replace(pos, name.size(), value);
-}
 
 bool WaitForReadOnlyQuestion(DWORD dwTimeoutMs) {
     const DWORD dwStart = GetTickCount();
@@ -195,7 +190,11 @@ TEST_P(KilledDuringAStep, TheNextRunSucceedsWithOneRecordAndNoStagingFolderLeft)
         WriteBytes(log, "an earlier run's log\r\n");
         SetReadOnly(log, true);
     }
-    StartFrontEnd(Expand(Expand(c.pszArguments, L"<log>", log), L"<out>", out));
+    auto expand = [&](const wchar_t* pszText) {
+        return ReplacePlaceholder(ReplacePlaceholder(ReplacePlaceholder(pszText, L"<log>", log), L"<out>", out),
+                                  L"<staging>", Staging());
+    };
+    StartFrontEnd(expand(c.pszArguments));
     if (c.pszAppears != nullptr) {
         UnixScriptInBackground watcher(KillScript(log, UnixPathOf(m_folder.Path()) + "/" + c.pszAppears));
         ASSERT_TRUE(watcher.IsStarted());
@@ -205,19 +204,42 @@ TEST_P(KilledDuringAStep, TheNextRunSucceedsWithOneRecordAndNoStagingFolderLeft)
         ExpectKilled(RunUnixScript(KillScript(log, "")));
     }
 
-    EXPECT_EQ(Run(Expand(Expand(c.pszRetry, L"<log>", log), L"<out>", out)).dwExitCode, 0u);
+    // The kill landed in the step the case names: the run had finished the step before it, and
+    // what it wrote of this one is partial; the first installer ran only where the kill came
+    // after it.
+    const std::vector<std::string> killed = TraceOfLastRun();
+    ASSERT_FALSE(killed.empty()) << "the killed run wrote no trace";
+    EXPECT_EQ(killed.back().find(c.pszLastStepDone), killed.back().find(']') + 2) << killed.back();
+    EXPECT_EQ(InstallerRan(), c.pszAppears == nullptr);
+    const std::wstring partial = expand(c.pszPartial);
+    const std::size_t nPartialFiles = partial.empty() ? 0 : CountFiles(partial);
+    if (c.pszAppears == nullptr) {
+        EXPECT_EQ(ReadBytes(log), "an earlier run's log\r\n");
+    } else {
+        EXPECT_FALSE(PathExists(log));
+    }
+
+    EXPECT_EQ(Run(expand(c.pszRetry)).dwExitCode, 0u);
     EXPECT_EQ(ReadBytes(log), (c.bInstall ? std::string(kStandinLogText) : std::string()) + kLogRecord);
     EXPECT_FALSE(PathExists(Staging()));
     if (!c.bInstall) ExpectUsbDriversLaidOut(out + L"\\production");
+    if (!partial.empty()) {
+        // What the retry wrote there whole.
+        const std::size_t nWhole = c.bInstall ? CountFiles(Root() + L"\\Windows") + CountFiles(Root() + L"\\Others")
+                                              : CountFiles(partial);
+        EXPECT_LT(nPartialFiles, nWhole) << "the killed run had finished the step";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, KilledDuringAStep,
     ::testing::Values(StepCase{"PackageCopy", L"/s /vLOGFILE=<log>", L"/s /vLOGFILE=<log>", true,
-                               "temp/KVNIC_INST_TEMP/Windows", 0, 1500},
+                               "temp/KVNIC_INST_TEMP/Windows", 0, 1500, "staging folder created: ", L"<staging>"},
                       StepCase{"DriverExtraction", L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"",
-                               L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"", false, "OUT", 150, 0},
-                      StepCase{"ResultLog", L"/vLOGFILE=<log>", L"/s /vLOGFILE=<log>", true, nullptr, 0, 0}),
+                               L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"", false, "OUT", 150, 0, "package copied: ",
+                               L"<out>\\production"},
+                      StepCase{"ResultLog", L"/vLOGFILE=<log>", L"/s /vLOGFILE=<log>", true, nullptr, 0, 0,
+                               "installer ended: ", L""}),
     CaseName());
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/NamedCase.h"
+#include "support/Placeholder.h"
 #include "support/WorkingInstallerFixture.h"
 
 namespace {
@@ -25,11 +26,6 @@ struct SecondRunCase : NamedCase {
     bool bUsagePage;              // the box shows the usage page, else the refusal
 };
 
-std::wstring Expand(std::wstring text, const std::wstring& name, const std::wstring& value) {
-    const std::size_t pos = text.find(name);
-    return pos == std::wstring::npos ? text : text.replace(pos, name.size(), value);
-}
-
 class SecondRun : public WorkingInstallerTest, public ::testing::WithParamInterface<SecondRunCase> {};
 
 TEST_P(SecondRun, EndsAtOnceAndLeavesTheFirstRunsPackageWhole) {
@@ -41,8 +37,9 @@ TEST_P(SecondRun, EndsAtOnceAndLeavesTheFirstRunsPackageWhole) {
     if (c.pszCaption) answers.push_back(Answer::Cancel);
     MessageBoxAnswerer answerer(answers, c.pszCaption ? c.pszCaption : L"Warning");
 
-    ProgramOutcome second = RunProgram(Program(), Expand(Expand(c.pszArguments, L"<log>", log), L"<out>", out), Temp(),
-                                       m_folder.Path(), kSecondRunTimeoutMs);
+    const std::wstring arguments =
+        ReplacePlaceholder(ReplacePlaceholder(c.pszArguments, L"<log>", log), L"<out>", out);
+    ProgramOutcome second = RunProgram(Program(), arguments, Temp(), m_folder.Path(), kSecondRunTimeoutMs);
 
     EXPECT_EQ(second.dwExitCode, c.dwExitCode);
     EXPECT_TRUE(answerer.WaitAllAnswered(1000));

@@ -14,6 +14,7 @@
 #include "support/FileUtil.h"
 #include "support/LogsFolderAside.h"
 #include "support/NamedCase.h"
+#include "support/Placeholder.h"
 #include "support/ProgramFixture.h"
 #include "support/UnixShell.h"
 
@@ -36,13 +37,9 @@ TEST_P(RunEvent, OneEventWithModeResultExitCodeAndFailedStep) {
     PackageSpec spec;
     spec.bDriverFolders = c.bDriverFolders;
     MakePackage(spec);
-    std::wstring arguments = c.arguments;
-    for (const auto& [name, value] : {std::make_pair(std::wstring(L"<log>"), m_folder / L"run.log"),
-                                      std::make_pair(std::wstring(L"<out>"), m_folder / L"out.bin"),
-                                      std::make_pair(std::wstring(L"<drv>"), m_folder / L"Drivers")}) {
-        const std::size_t at = arguments.find(name);
-        if (at != std::wstring::npos) arguments.replace(at, name.size(), value);
-    }
+    std::wstring arguments = ReplacePlaceholder(c.arguments, L"<log>", m_folder / L"run.log");
+    arguments = ReplacePlaceholder(arguments, L"<out>", m_folder / L"out.bin");
+    arguments = ReplacePlaceholder(arguments, L"<drv>", m_folder / L"Drivers");
     WriteBytes(m_folder / L"out.bin", "a file, not a folder");
 
     const EventLogRun run = RunWithEventLogChannel(L"\"" + Program() + L"\" " + arguments, Temp());

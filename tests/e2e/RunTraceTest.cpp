@@ -9,17 +9,14 @@
 
 #include "support/FileUtil.h"
 #include "support/LogsFolderAside.h"
+#include "support/MachineWidePlaces.h"
 #include "support/ProgramFixture.h"
 #include "support/UnixShell.h"
 
 namespace {
 
-std::wstring LogsFolder() {
-    wchar_t szWindows[MAX_PATH] = {};
-    GetSystemWindowsDirectoryW(szWindows, MAX_PATH);
-    return std::wstring(szWindows) + L"\\Logs";
-}
-std::wstring TracePath() { return LogsFolder() + L"\\NicUpdate.log"; }
+std::wstring LogsFolder() { return MachineLogsFolder(); }
+std::wstring TracePath() { return MachineTracePath(); }
 std::wstring OldTracePath() { return LogsFolder() + L"\\NicUpdate.log.old"; }
 
 // Each text found in a line of its own, in this order (other lines may come between).
@@ -30,23 +27,24 @@ void ExpectLinesInOrder(const std::vector<std::string>& lines, const std::vector
     EXPECT_EQ(next, texts.size()) << "not found in order: " << (next < texts.size() ? texts[next] : "");
 }
 
-// A Unix symbolic link at the trace's name for one test; the trace that stood there comes back.
+// A Unix symbolic link at the trace's name for one test; the trace that stood there comes back,
+// at the latest when the next test starts.
 class LinkAtTracePath {
 public:
-    explicit LinkAtTracePath(const std::wstring& target) : m_unixTrace(UnixPathOf(TracePath())) {
-        m_made = RunUnixScript("mv -f '" + m_unixTrace + "' '" + m_unixTrace + ".saved' 2>/dev/null; ln -s '" +
-                               UnixPathOf(target) + "' '" + m_unixTrace + "'\n");
+    explicit LinkAtTracePath(const std::wstring& target) {
+        RestoreMachineWidePlaces();
+        const std::string trace = "'" + UnixPathOf(TracePath()) + "'";
+        const std::string saved = "'" + UnixPathOf(TracePath()) + Narrow(kTraceSavedSuffix) + "'";
+        const std::string none = "'" + UnixPathOf(TracePath()) + Narrow(kTraceNoneSuffix) + "'";
+        m_made = RunUnixScript("if [ -e " + trace + " ]; then mv -f " + trace + " " + saved + "; else : >" + none +
+                               "; fi && ln -s '" + UnixPathOf(target) + "' " + trace + "\n");
     }
-    ~LinkAtTracePath() {
-        RunUnixScript("rm -f '" + m_unixTrace + "'; mv -f '" + m_unixTrace + ".saved' '" + m_unixTrace +
-                      "' 2>/dev/null; true\n");
-    }
+    ~LinkAtTracePath() { RestoreMachineWidePlaces(); }
     LinkAtTracePath(const LinkAtTracePath&) = delete;
     LinkAtTracePath& operator=(const LinkAtTracePath&) = delete;
     const UnixScriptOutcome& Made() const { return m_made; }
 
 private:
-    std::string m_unixTrace;
     UnixScriptOutcome m_made;
 };
 

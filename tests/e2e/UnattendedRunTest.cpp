@@ -1,5 +1,6 @@
 // "/s" anywhere on the command line means nobody is there to answer, whatever mode the run
-// takes: a read-only leftover of an earlier run goes without a question.
+// takes: a read-only leftover of an earlier run goes without a question, and so do the read-only
+// copies staged from a read-only package.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +9,7 @@
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/NamedCase.h"
+#include "support/Placeholder.h"
 #include "support/ProgramFixture.h"
 
 namespace {
@@ -18,25 +20,24 @@ struct LeftoverCase : NamedCase {
     const wchar_t* pszArguments;  // <drv> and <log> stand for the test's folders
     std::vector<Answer> answers;  // to the read-only question
     bool bInstallerRuns;
+    bool bReadOnlyPackage = false;
 };
-
-std::wstring Expand(std::wstring text, const std::wstring& name, const std::wstring& value) {
-    const std::size_t pos = text.find(name);
-    return pos == std::wstring::npos ? text : text.replace(pos, name.size(), value);
-}
 
 class ReadOnlyLeftover : public ProgramTest, public ::testing::WithParamInterface<LeftoverCase> {};
 
 TEST_P(ReadOnlyLeftover, IsAskedAboutOnlyWithoutSilentSwitch) {
     const LeftoverCase& c = GetParam();
-    MakePackage();
+    PackageSpec spec;
+    spec.bReadOnly = c.bReadOnlyPackage;
+    MakePackage(spec);
     WriteBytes(Staging() + L"\\Windows\\locked.txt", "read-only leftover");
     SetReadOnly(Staging() + L"\\Windows\\locked.txt", true);
     const std::wstring drivers = m_folder / L"Drivers";
     const std::wstring log = m_folder / L"run.log";
     MessageBoxAnswerer answerer(c.answers);
 
-    ProgramOutcome outcome = Run(Expand(Expand(c.pszArguments, L"<drv>", drivers), L"<log>", log));
+    ProgramOutcome outcome =
+        Run(ReplacePlaceholder(ReplacePlaceholder(c.pszArguments, L"<drv>", drivers), L"<log>", log));
 
     EXPECT_EQ(outcome.dwExitCode, 0u);
     EXPECT_TRUE(answerer.WaitAllAnswered(1000));
@@ -58,7 +59,10 @@ INSTANTIATE_TEST_SUITE_P(
         LeftoverCase{"ExtractionWithoutSilentSwitch", L"\"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>\"", {Answer::Yes}, false},
         LeftoverCase{"ExtractionWithSilentSwitch", L"/s \"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>\"", {}, false},
         // A second keyword argument makes the install interactive; "/s" still rules out questions.
-        LeftoverCase{"InteractiveInstallAfterSilentSwitch", L"/s /vFORCE=TRUE \"/vLOGFILE=<log>\"", {}, true}),
+        LeftoverCase{"InteractiveInstallAfterSilentSwitch", L"/s /vFORCE=TRUE \"/vLOGFILE=<log>\"", {}, true},
+        // Control: an interactive install asks.
+        LeftoverCase{"InteractiveInstall", L"\"/vLOGFILE=<log>\"", {Answer::Yes}, true},
+        LeftoverCase{"SilentInstallOfAReadOnlyPackage", L"/s /vLOGFILE=<log>", {}, true, true}),
     CaseName());
 
 }  // namespace

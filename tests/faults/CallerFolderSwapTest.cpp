@@ -53,7 +53,7 @@ TEST_P(MadeFolderSwappedForALink, NothingLandsInTheLinkedFolder) {
     MakeFolders(out);
     const std::wstring given = out + L"\\MADE\\BELOW";
     const std::wstring log = m_folder / L"EXTRACT.LOG";
-    auto gate = StartOpenGate(out, "MADE", Canary(), m_folder / L"gate-ready");
+    auto gate = StartOpenGate(out, "MADE", "MADE", true, Canary(), m_folder.Path() + L"-gate-ready");
 
     ProgramOutcome outcome = Run(c.bExtraction ? L"/s \"/vEXTRACTDRIVERS=" + given + L" LOGFILE=" + log + L"\""
                                                : L"/extract_all \"" + given + L"\"");

@@ -13,6 +13,12 @@ std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 FolderLink::FolderLink(const std::wstring& link, const std::wstring& target, bool bToFolder)
     : m_link(link), m_bToFolder(bToFolder) {
+    // Without -T, ln would make the link inside a folder at that name, and on Windows the call
+    // fails: either way the test would not get the link it names.
+    if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        m_reason = Narrow(link) + " exists already";
+        return;
+    }
     if (!IsRunningUnderWine()) {
         if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), bToFolder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0))
             m_reason = "CreateSymbolicLinkW failed with " + std::to_string(GetLastError()) +
@@ -26,7 +32,7 @@ FolderLink::FolderLink(const std::wstring& link, const std::wstring& target, boo
         m_reason = "no Linux path for " + Narrow(link) + " or " + Narrow(target);
         return;
     }
-    UnixScriptOutcome outcome = RunUnixScript("ln -s " + Quoted(unixTarget) + " " + Quoted(m_unixLink) + "\n");
+    UnixScriptOutcome outcome = RunUnixScript("ln -s -T " + Quoted(unixTarget) + " " + Quoted(m_unixLink) + "\n");
     if (!outcome.bRan || outcome.nExitStatus != 0) {
         m_reason = "ln -s failed: " + outcome.output;
         m_unixLink.clear();

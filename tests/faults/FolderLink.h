@@ -3,8 +3,8 @@
 #include <string>
 
 // A symbolic link to a folder (or, with bToFolder false, to a file), made for one test; when the
-// object goes, only the link is removed, never what it points to. Where it cannot be made,
-// IsMade() is false and Reason() says why.
+// object goes, only the link is removed, never what it points to. Where it cannot be made (a
+// path that exists already included), IsMade() is false and Reason() says why.
 class FolderLink {
 public:
     FolderLink(const std::wstring& link, const std::wstring& target, bool bToFolder = true);

@@ -9,6 +9,7 @@
 #include "support/MessageBoxAnswerer.h"
 #include "support/NamedCase.h"
 #include "support/ProgramFixture.h"
+#include "support/SetUpCheck.h"
 #include "support/SmallDrive.h"
 
 namespace {
@@ -53,7 +54,7 @@ class LogOnFullDrive : public FullDriveRun, public ::testing::WithParamInterface
 TEST_P(LogOnFullDrive, RunFailsWithoutARecordAndKeepsTheStagingFolder) {
     const LogCase& c = GetParam();
     SmallDrive& drive = MakeDrive(c.room);
-    if (!drive.IsReady()) GTEST_SKIP() << drive.Reason();
+    ASSERT_SET_UP_MADE(drive.IsReady(), drive.Reason());
     MakePackage();
     std::string driverLog = kStandinLogText;
     if (c.room.nFreePages > 0) {
@@ -125,7 +126,7 @@ class ExtractionOnFullDrive : public FullDriveRun, public ::testing::WithParamIn
 TEST_P(ExtractionOnFullDrive, RunFailsBeforeTheResultLog) {
     const ExtractionCase& c = GetParam();
     SmallDrive& drive = MakeDrive(c.room);
-    if (!drive.IsReady()) GTEST_SKIP() << drive.Reason();
+    ASSERT_SET_UP_MADE(drive.IsReady(), drive.Reason());
     MakePackage();
     const std::string before = TreeDigest(Root());
     const std::wstring log = m_folder / L"extract.log";
@@ -162,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A temporary folder without room: the installer must not be started on a cut-off package.
 TEST_F(FullDriveRun, StagingOnAFullDriveEndsBeforeTheInstaller) {
     SmallDrive& drive = MakeDrive(kNoRoomForData);
-    if (!drive.IsReady()) GTEST_SKIP() << drive.Reason();
+    ASSERT_SET_UP_MADE(drive.IsReady(), drive.Reason());
     MakePackage();
     const std::string before = TreeDigest(Root());
     const std::wstring temp = drive.Root() + L"\\Temp";

@@ -19,6 +19,7 @@
 #include "support/MessageBoxAnswerer.h"
 #include "support/NamedCase.h"
 #include "support/ProgramFixture.h"
+#include "support/SetUpCheck.h"
 #include "support/UnixShell.h"
 
 namespace {
@@ -43,48 +44,59 @@ protected:
     std::string m_canaryDigest;
 };
 
+// A link to the canary where an earlier run's staging folder stands: inside a real leftover (which
+// holds a file that the delete meets before the link), or as the staging folder itself.
 struct StagingLinkCase : NamedCase {
-    const wchar_t* pszLink;    // below the temporary folder
+    const wchar_t* pszLink;    // below the staging folder; empty: the staging folder itself
     const wchar_t* pszTarget;  // below the canary
 };
 
 class LinkInLeftover : public LinkRun, public ::testing::WithParamInterface<StagingLinkCase> {};
 
 TEST_P(LinkInLeftover, LinkedFolderSurvivesAndNothingRunsFromIt) {
+    const StagingLinkCase& c = GetParam();
     MakePackage();
     MakeCanary();
-    WriteBytes(Staging() + L"\\Windows\\aa_old.txt", "from an earlier run");
-    FolderLink link(Temp() + GetParam().pszLink, Canary() + GetParam().pszTarget);
-    if (!link.IsMade()) GTEST_SKIP() << link.Reason();
+    const bool bLeftoverItself = *c.pszLink == L'\0';
+    const std::wstring before = Staging() + L"\\Windows\\aa_old.txt";
+    if (!bLeftoverItself) WriteBytes(before, "from an earlier run");
+    const std::wstring linkPath = Staging() + c.pszLink;
+    FolderLink link(linkPath, Canary() + c.pszTarget);
+    ASSERT_SET_UP_MADE(link.IsMade(), link.Reason());
     const std::wstring log = m_folder / L"run.log";
     MessageBoxAnswerer noBox({});
 
     ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + log);
 
     ExpectCanaryIntact();
+    EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
     if (!IsRunningUnderWine()) {
-        EXPECT_EQ(outcome.dwExitCode, 0u) << "Windows removes the link itself";
-    }
-    if (outcome.dwExitCode == 0) {
+        // Windows removes the link as itself, and the run installs.
+        EXPECT_EQ(outcome.dwExitCode, 0u);
         EXPECT_TRUE(InstallerRan());
         EXPECT_EQ(ReadBytes(log), std::string(kStandinLogText) + kLogRecord);
         EXPECT_FALSE(PathExists(Staging()));
-    } else {
-        EXPECT_EQ(outcome.dwExitCode, 1603u);
-        EXPECT_FALSE(InstallerRan());
-        EXPECT_FALSE(PathExists(log));
+        return;
     }
-    EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
+    // Wine removes no link as itself (the removal of the link's reparse point fails): the run
+    // stops at the link, and says so.
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(InstallerRan());
+    EXPECT_FALSE(PathExists(log));
+    ExpectTraceEndsWithFailure("remove the leftover staging folder", linkPath, ERROR_NOT_A_REPARSE_POINT,
+                               "run ended: result CannotCreateFolder (8), exit code 1603");
+    if (!bLeftoverItself) {
+        EXPECT_FALSE(PathExists(before)) << "the delete never reached the leftover's files";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Link, LinkInLeftover,
-    ::testing::Values(StagingLinkCase{"InsideTheLeftover", L"\\KVNIC_INST_TEMP\\Windows\\linked", L""},
-                      StagingLinkCase{"TheLeftoverItself", L"\\KVNIC_INST_TEMP", L""},
+    ::testing::Values(StagingLinkCase{"InsideTheLeftover", L"\\Windows\\linked", L""},
+                      StagingLinkCase{"TheLeftoverItself", L"", L""},
                       // Only an empty folder could be removed through the link.
-                      StagingLinkCase{"InsideTheLeftoverToAnEmptyFolder", L"\\KVNIC_INST_TEMP\\Windows\\linked",
-                                      L"\\empty"},
-                      StagingLinkCase{"TheLeftoverItselfToAnEmptyFolder", L"\\KVNIC_INST_TEMP", L"\\empty"}),
+                      StagingLinkCase{"InsideTheLeftoverToAnEmptyFolder", L"\\Windows\\linked", L"\\empty"},
+                      StagingLinkCase{"TheLeftoverItselfToAnEmptyFolder", L"", L"\\empty"}),
     CaseName());
 
 struct ProductionLinkCase : NamedCase {
@@ -102,7 +114,7 @@ TEST_P(LinkInProduction, LinkedFolderSurvivesAndTheDriversLandUnderTheirNames) {
     const std::wstring production = drivers + L"\\production";
     WriteBytes(production + L"\\aa_old.txt", "from an earlier extraction");
     FolderLink link(production + c.pszLink, Canary());
-    if (!link.IsMade()) GTEST_SKIP() << link.Reason();
+    ASSERT_SET_UP_MADE(link.IsMade(), link.Reason());
     const std::wstring log = m_folder / L"extract.log";
 
     ProgramOutcome outcome = Run(L"/s \"/vEXTRACTDRIVERS=" + drivers + L" LOGFILE=" + log + L"\"");
@@ -128,92 +140,60 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 // Another user swaps a folder of a tree that the run deletes for a link, at the moment the
-// delete is seen to have begun: the first of many files in the folder "a" is gone, so the
-// delete has listed the folder that holds "a" and "z" and will come to "z" next. On Windows an
-// opportunistic lock stops a delete at such a moment without any luck needed.
+// delete has begun inside the folder "a": the delete has listed the folder that holds "a" and "z"
+// and will come to "z" next. On Windows an opportunistic lock stops a delete at such a moment;
+// here a fanotify gate on the Linux side holds the run's open of a\f0 until the swap is done.
 class SwapDuringDelete : public LinkRun {
 protected:
-    static constexpr int kFilesInA = 3000;
-
-    // Folder\a with kFilesInA files (a\f0000 comes first in every listing) and folder\z, which
-    // the swap replaces.
+    // Folder\a with a few files (a\f0 first in every listing) and folder\z, which the swap
+    // replaces.
     void MakeTreeToSwap(const std::wstring& folder) {
+        for (const wchar_t* pszName : {L"f0", L"f1", L"f2"}) WriteBytes(folder + L"\\a\\" + pszName, "x");
         WriteBytes(folder + L"\\z\\in-z.txt", "the real z");
-        const std::string unixFolder = UnixPathOf(folder);
-        ASSERT_FALSE(unixFolder.empty());
-        UnixScriptOutcome made = RunUnixScript("mkdir -p '" + unixFolder + "/a' && cd '" + unixFolder +
-                                               "/a' && for n in $(seq -w 0 " + std::to_string(kFilesInA - 1) +
-                                               "); do echo x > f$n; done\n");
-        ASSERT_TRUE(made.bRan && made.nExitStatus == 0) << made.output;
-        ASSERT_TRUE(PathExists(folder + L"\\a\\f" + std::to_wstring(kFilesInA - 1)));
     }
 
-    // Watches for a\f0000 to go, then renames z away and puts a link to the canary in its place.
-    // Returns once the watcher runs, so that the run started next cannot outpace it.
-    std::unique_ptr<UnixScriptInBackground> StartSwapper(const std::wstring& folder) {
-        return StartWatcher(UnixPathOf(folder) + "/a/f0000", "-e", SwapForLink(UnixPathOf(folder), "z"));
+    // Holds the platform's first open of base\trigger with a fanotify permission event on the
+    // Linux side until a link to the canary stands at base\place: with bSwap, place is first
+    // renamed to place.away. base must exist; folders between it and the trigger may be made by
+    // the run, and are watched from the moment it opens them. The link lands between what the
+    // run did before that open and whatever it does next, every time. Returns once the gate
+    // is set.
+    std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& base, const std::string& trigger,
+                                                          const std::string& place, bool bSwap = true) {
+        // Beside the test folder: the gate's own open of a watched folder's child would wait on itself.
+        return ::StartOpenGate(base, trigger, place, bSwap, Canary(), m_folder.Path() + L"-gate-ready");
     }
 
-    // Renames folder/name to name.away and links name to the canary.
-    std::string SwapForLink(const std::string& folder, const std::string& name) const {
-        return "cd '" + folder + "' && mv " + name + " " + name + ".away && ln -s '" + UnixPathOf(Canary()) + "' " +
-               name + "\n";
+    static void ExpectSwapped(UnixScriptInBackground& gate) {
+        UnixScriptOutcome swapped = gate.Wait();
+        EXPECT_TRUE(swapped.bRan && swapped.nExitStatus == 0) << "the link was not made: " << swapped.output;
     }
 
-    // Waits while the file `test` reports true for what (-e: exists, ! -e: is missing), then
-    // runs action.
-    std::unique_ptr<UnixScriptInBackground> StartWatcher(const std::string& what, const std::string& test,
-                                                         const std::string& action) {
-        const std::wstring ready = m_folder / L"watcher-ready";
-        const std::string script = "touch '" + UnixPathOf(ready) + "'\n"
-                                   "n=0\n"
-                                   "while [ " + test + " '" + what + "' ]; do\n"
-                                   "  n=$((n + 1)); [ $n -gt 20000 ] && exit 3\n"
-                                   "  sleep 0.002\n"
-                                   "done\n" + action;
-        auto watcher = std::make_unique<UnixScriptInBackground>(script);
-        for (int i = 0; i < 300 && !PathExists(ready); ++i) Sleep(20);
-        EXPECT_TRUE(PathExists(ready)) << "the watcher did not start";
-        return watcher;
-    }
-
-    static void ExpectSwapped(UnixScriptInBackground& watcher) {
-        UnixScriptOutcome swapped = watcher.Wait();
-        EXPECT_TRUE(swapped.bRan && swapped.nExitStatus == 0) << "the swap did not happen: " << swapped.output;
-    }
-
-    // Holds the platform's first open of folder/name until name has been swapped for a link to
-    // the canary (OpenGate). Returns once the gate is set.
-    std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& folder, const std::string& name) {
-        return ::StartOpenGate(folder, name, Canary(), m_folder / L"gate-ready");
-    }
-
-    // The link the watcher made is the test's to remove; rm never follows it.
+    // The link the gate made is the test's to remove; rm never follows it.
     static void RemoveLink(const std::wstring& link) { RunUnixScript("rm -f '" + UnixPathOf(link) + "'\n"); }
 };
 
+// Under Wine the link opens as the canary, which is not the "z" the delete listed: the delete
+// stops there and says so.
 TEST_F(SwapDuringDelete, LeftoverStagingFolderNeverLeadsTheDeleteIntoTheLinkedFolder) {
     if (!IsRunningUnderWine()) GTEST_SKIP() << "the swap is made on the Linux side of Wine";
     MakePackage();
     MakeCanary();
     ASSERT_NO_FATAL_FAILURE(MakeTreeToSwap(Staging()));
     const std::wstring log = m_folder / L"run.log";
-    auto watcher = StartSwapper(Staging());
+    auto gate = StartOpenGate(Staging(), "a/f0", "z");
 
     ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + log);
 
-    ExpectSwapped(*watcher);
+    ExpectSwapped(*gate);
     ExpectCanaryIntact();
     EXPECT_EQ(ReadBytes(Staging() + L"\\z.away\\in-z.txt"), "the real z");
-    if (outcome.dwExitCode == 0) {
-        EXPECT_TRUE(InstallerRan());
-        EXPECT_EQ(ReadBytes(log), std::string(kStandinLogText) + kLogRecord);
-    } else {
-        // Under Wine the link opens as the canary, which is not the "z" the delete listed.
-        EXPECT_EQ(outcome.dwExitCode, 1603u);
-        EXPECT_FALSE(InstallerRan());
-        EXPECT_FALSE(PathExists(log));
-    }
+    EXPECT_FALSE(PathExists(Staging() + L"\\a")) << "the delete never went through a";
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(InstallerRan());
+    EXPECT_FALSE(PathExists(log));
+    ExpectTraceEndsWithFailure("remove the leftover staging folder", Staging() + L"\\z", ERROR_FILE_INVALID,
+                               "run ended: result CannotCreateFolder (8), exit code 1603");
     RemoveLink(Staging() + L"\\z");
 }
 
@@ -225,21 +205,20 @@ TEST_F(SwapDuringDelete, ExtractionFolderNeverLeadsTheDeleteIntoTheLinkedFolder)
     const std::wstring production = drivers + L"\\production";
     ASSERT_NO_FATAL_FAILURE(MakeTreeToSwap(production));
     const std::wstring log = m_folder / L"extract.log";
-    auto watcher = StartSwapper(production);
+    auto gate = StartOpenGate(production, "a/f0", "z");
 
     ProgramOutcome outcome = Run(L"/s \"/vEXTRACTDRIVERS=" + drivers + L" LOGFILE=" + log + L"\"");
 
-    ExpectSwapped(*watcher);
+    ExpectSwapped(*gate);
     ExpectCanaryIntact();
-    EXPECT_FALSE(InstallerRan());
+    EXPECT_FALSE(PathExists(production + L"\\a")) << "the delete never went through a";
     // An old folder that cannot be removed ends the run: no drivers land beside what stayed.
-    if (outcome.dwExitCode == 0) {
-        ExpectUsbDriversLaidOut(production);
-        EXPECT_NE(ReadBytes(log).find(kLogRecord), std::string::npos);
-    } else {
-        EXPECT_EQ(outcome.dwExitCode, 1603u);
-        EXPECT_FALSE(PathExists(log));
-    }
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(InstallerRan());
+    EXPECT_FALSE(PathExists(log));
+    EXPECT_FALSE(PathExists(production + L"\\Windows7-x86"));
+    ExpectTraceEndsWithFailure("remove the old driver folder", production + L"\\z", ERROR_FILE_INVALID,
+                               "run ended: result CannotCreateFolder (8), exit code 1603");
     RemoveLink(production + L"\\z");
 }
 
@@ -248,6 +227,10 @@ TEST_F(SwapDuringDelete, ExtractionFolderNeverLeadsTheDeleteIntoTheLinkedFolder)
 // any write or delete through the link would show there.
 struct LogLinkCase : NamedCase {
     bool bSwapFolderDuringRun;  // false: a link at the log's own name from the start
+    // Under Wine, where the link stays: the failure, its path below the test folder and its error.
+    const char* pszStep;
+    const wchar_t* pszFailedPath;
+    DWORD dwError;
 };
 
 class LinkAtTheResultLog : public SwapDuringDelete, public ::testing::WithParamInterface<LogLinkCase> {};
@@ -259,12 +242,20 @@ TEST_P(LinkAtTheResultLog, NothingOutsideTheNamedPlaceChanges) {
     MakeCanary();
     const std::wstring logs = m_folder / L"logs";
     const std::string oldLog = "result log of an earlier run\r\n";
-    std::unique_ptr<UnixScriptInBackground> watcher;
+    std::unique_ptr<UnixScriptInBackground> swapper;
     if (c.bSwapFolderDuringRun) {
         WriteBytes(logs + L"\\keep.txt", oldLog);
-        ConfigureInstaller("wait=1500\r\n");
-        watcher = StartWatcher(UnixPathOf(m_folder / L"installer-record.txt"), "! -e",
-                               SwapForLink(UnixPathOf(m_folder.Path()), "logs"));
+        // The installer waits until the swap is done: it lands while the installer works, every time.
+        const std::wstring swapped = m_folder / L"swapped.txt";
+        ConfigureInstaller("waitfor=" + Narrow(swapped) + "\r\n");
+        const std::string folder = UnixPathOf(m_folder.Path());
+        swapper = std::make_unique<UnixScriptInBackground>(
+            "cd '" + folder + "' || exit 1\n"
+            "n=0\nwhile [ ! -e installer-record.txt ]; do\n"
+            "  n=$((n + 1)); [ $n -gt 3000 ] && { touch swapped.txt; echo the installer never ran; exit 3; }\n"
+            "  sleep 0.02\ndone\n"
+            "mv logs logs.away && ln -s '" + UnixPathOf(Canary()) + "' logs\nrc=$?\ntouch swapped.txt\nexit $rc\n");
+        ASSERT_TRUE(swapper->IsStarted());
     } else {
         MakeFolders(logs);
         UnixScriptOutcome linked = RunUnixScript("ln -s '" + UnixPathOf(Canary() + L"\\keep.txt") + "' '" +
@@ -274,28 +265,27 @@ TEST_P(LinkAtTheResultLog, NothingOutsideTheNamedPlaceChanges) {
 
     ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + logs + L"\\keep.txt");
 
-    if (watcher) {
-        ExpectSwapped(*watcher);
+    if (swapper) {
+        ExpectSwapped(*swapper);
+        EXPECT_EQ(ReadBytes(m_folder / L"logs.away\\keep.txt"), oldLog);
     }
     ExpectCanaryIntact();
     EXPECT_TRUE(InstallerRan());
-    if (c.bSwapFolderDuringRun) {
-        EXPECT_EQ(ReadBytes(m_folder / L"logs.away\\keep.txt"), oldLog);
-    }
-    if (outcome.dwExitCode == 0) {
-        // Only a link at the log's own name may go (as itself) to make room for the log.
-        EXPECT_FALSE(c.bSwapFolderDuringRun) << "the log was written into a folder that is a link";
-        EXPECT_EQ(ReadBytes(logs + L"\\keep.txt"), std::string(kStandinLogText) + kLogRecord);
-    } else {
-        EXPECT_EQ(outcome.dwExitCode, 1603u);
-    }
-    if (c.bSwapFolderDuringRun) RemoveLink(logs);
+    // Only a link at the log's own name may go (as itself) to make room for the log; Wine removes
+    // no link as itself, so the run stops there too.
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    ExpectTraceEndsWithFailure(c.pszStep, m_folder / c.pszFailedPath, c.dwError,
+                               "run ended: result CannotCreateLog (11), exit code 1603");
+    if (swapper) RemoveLink(logs);
 }
 
-INSTANTIATE_TEST_SUITE_P(Log, LinkAtTheResultLog,
-                         ::testing::Values(LogLinkCase{"FolderSwappedWhileTheInstallerRuns", true},
-                                           LogLinkCase{"LinkAtTheLogsOwnName", false}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Log, LinkAtTheResultLog,
+    ::testing::Values(LogLinkCase{"FolderSwappedWhileTheInstallerRuns", true, "open the result log's folder", L"logs",
+                                  ERROR_DIRECTORY},
+                      LogLinkCase{"LinkAtTheLogsOwnName", false, "remove the old result log", L"logs\\keep.txt",
+                                  ERROR_FILE_INVALID}),
+    CaseName());
 
 // Another user swaps a folder of the result log's chain for a link to the canary in the instant
 // after the run made it and before the run makes the next folder inside it. Made by its path,
@@ -309,7 +299,7 @@ TEST_F(SwapDuringDelete, ResultLogChainNeverLeadsIntoALinkSwappedInAsAFolderIsMa
     MakeFolders(logs);
     // In capitals: the text after /v is upper-cased, and the Linux name must match.
     const std::wstring log = logs + L"\\MADE\\BELOW\\RUN.LOG";
-    auto gate = StartOpenGate(logs, "MADE");
+    auto gate = StartOpenGate(logs, "MADE", "MADE");
 
     ProgramOutcome outcome = Run(L"/s /vLOGFILE=" + log);
 
@@ -346,7 +336,7 @@ TEST_P(LinkWhereTheRunWrites, LinkedPlaceKeepsEveryByte) {
     const std::wstring link = given + c.pszLink;
     MakeFolders(link.substr(0, link.rfind(L'\\')));
     FolderLink planted(link, Canary() + c.pszTarget, c.bToFolder);
-    if (!planted.IsMade()) GTEST_SKIP() << planted.Reason();
+    ASSERT_SET_UP_MADE(planted.IsMade(), planted.Reason());
     const std::wstring log = m_folder / L"extract.log";
 
     ProgramOutcome outcome = Run(c.bExtraction ? L"/s \"/vEXTRACTDRIVERS=" + given + L" LOGFILE=" + log + L"\""
@@ -399,7 +389,7 @@ TEST_P(LinkInThePackage, ExtractAllFailsAndCopiesNothingOfTheLinkedPlace) {
     MakePackage();
     MakeCanary();
     FolderLink planted(Root() + c.pszLink, Canary() + c.pszTarget, c.bToFolder);
-    if (!planted.IsMade()) GTEST_SKIP() << planted.Reason();
+    ASSERT_SET_UP_MADE(planted.IsMade(), planted.Reason());
     const std::wstring out = m_folder / L"Out";
 
     ProgramOutcome outcome = Run(L"/extract_all \"" + out + L"\"");
@@ -418,13 +408,15 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 // Another user plants a link where the run is about to write, at the moment the folder the run
-// writes just before it appears: /extract_all's Others once Windows is made, the next driver
-// folder once the first is made. Many files in each driver folder keep the run busy long after
-// the watcher (which looks every 2 ms) has planted the link.
+// writes just before it is made: /extract_all's Others once Windows is made, the next driver
+// folder once the first is made. The gate holds the run's first open of the folder just made
+// until the link stands.
 struct PlantedLinkCase : NamedCase {
     bool bExtraction;
-    const wchar_t* pszSeen;  // below the folder the run is given: when it appears, the link is planted
-    const wchar_t* pszLink;  // below the same folder
+    const char* pszMade;  // below the folder the run is given: when the run opens it, the link is planted
+    const wchar_t* pszLink;     // below the same folder
+    const wchar_t* pszWhole;    // below the same folder: what the run then writes whole before the link
+    const wchar_t* pszWholeSource;  // below the package root: what it holds
     const char* pszStep;
 };
 
@@ -433,27 +425,22 @@ class LinkPlantedWhileTheRunWrites : public SwapDuringDelete, public ::testing::
 TEST_P(LinkPlantedWhileTheRunWrites, LinkedFolderKeepsEveryByte) {
     const PlantedLinkCase& c = GetParam();
     if (!IsRunningUnderWine()) GTEST_SKIP() << "the link is planted on the Linux side of Wine";
-    PackageSpec spec;
-    spec.nSmallFiles = 300;
-    MakePackage(spec);
+    MakePackage();
     MakeCanary();
     // In capitals: the text after /v is upper-cased, and the Linux name must match.
     const std::wstring given = m_folder / L"OUT";
     const std::wstring link = given + c.pszLink;
     const std::wstring log = m_folder / L"extract.log";
-    // Neither path exists yet, so their Linux names are made from the test folder's.
-    auto unixBelowGiven = [this](std::wstring relative) {
-        std::replace(relative.begin(), relative.end(), L'\\', L'/');
-        return UnixPathOf(m_folder.Path()) + "/OUT" + Narrow(relative);
-    };
-    auto watcher = StartWatcher(unixBelowGiven(c.pszSeen), "! -e",
-                                "ln -s '" + UnixPathOf(Canary()) + "' '" + unixBelowGiven(c.pszLink) + "'\n");
+    std::string place = "OUT" + Narrow(c.pszLink);
+    std::replace(place.begin(), place.end(), '\\', '/');
+    auto gate = StartOpenGate(m_folder.Path(), std::string("OUT/") + c.pszMade, place, false);
 
     ProgramOutcome outcome = Run(c.bExtraction ? L"/s \"/vEXTRACTDRIVERS=" + given + L" LOGFILE=" + log + L"\""
                                                : L"/extract_all \"" + given + L"\"");
 
-    ExpectSwapped(*watcher);
+    ExpectSwapped(*gate);
     ExpectCanaryIntact();
+    EXPECT_EQ(TreeDigest(given + c.pszWhole), TreeDigest(Root() + c.pszWholeSource)) << "the run went on from the moment";
     // Under Wine the link opens as the canary, which is not the folder the run made: the run stops.
     EXPECT_EQ(outcome.dwExitCode, 1603u);
     EXPECT_FALSE(PathExists(log));
@@ -464,10 +451,11 @@ TEST_P(LinkPlantedWhileTheRunWrites, LinkedFolderKeepsEveryByte) {
 
 INSTANTIATE_TEST_SUITE_P(
     Link, LinkPlantedWhileTheRunWrites,
-    ::testing::Values(PlantedLinkCase{"OthersOnceWindowsIsCopied", false, L"\\Windows", L"\\Others",
-                                      "copy the package"},
-                      PlantedLinkCase{"NextDriverFolderOnceTheFirstIsMade", true, L"\\production\\Windows7-x86",
-                                      L"\\production\\Windows7-x64", "copy the drivers"}),
+    ::testing::Values(PlantedLinkCase{"OthersOnceWindowsIsMade", false, "Windows", L"\\Others", L"\\Windows",
+                                      L"\\Windows", "copy the package"},
+                      PlantedLinkCase{"NextDriverFolderOnceTheFirstIsMade", true, "production/Windows7-x86",
+                                      L"\\production\\Windows7-x64", L"\\production\\Windows7-x86",
+                                      L"\\Windows\\WIN7\\32", "copy the drivers"}),
     CaseName());
 
 }  // namespace

@@ -9,46 +9,55 @@
 namespace {
 
 constexpr const char* kOpenGate = R"(import ctypes, os, select, struct, sys, time
-folder, name, canary, ready = sys.argv[1:5]
+base, trigger, place, action, canary, ready = sys.argv[1:7]
 libc = ctypes.CDLL(None, use_errno=True)
 libc.fanotify_mark.argtypes = [ctypes.c_int, ctypes.c_uint, ctypes.c_uint64, ctypes.c_int, ctypes.c_char_p]
 FAN_CLASS_CONTENT, FAN_CLOEXEC, FAN_MARK_ADD, FAN_ALLOW = 0x4, 0x1, 0x1, 0x1
 FAN_OPEN_PERM, FAN_EVENT_ON_CHILD, FAN_ONDIR, AT_FDCWD = 0x10000, 0x08000000, 0x40000000, -100
 fd = libc.fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, os.O_RDONLY)
-if fd < 0 or libc.fanotify_mark(fd, FAN_MARK_ADD, FAN_OPEN_PERM | FAN_EVENT_ON_CHILD | FAN_ONDIR, AT_FDCWD,
-                                 folder.encode()) < 0:
+def watch(folder):
+    return libc.fanotify_mark(fd, FAN_MARK_ADD, FAN_OPEN_PERM | FAN_EVENT_ON_CHILD | FAN_ONDIR, AT_FDCWD,
+                              folder.encode()) == 0
+if fd < 0 or not watch(base):
     sys.exit("fanotify: " + os.strerror(ctypes.get_errno()))
 open(ready, "w").close()
-target = os.path.join(os.path.realpath(folder), name)
-swapped = False
-deadline = time.time() + 10
+root = os.path.realpath(base)
+target, place = os.path.join(root, trigger), os.path.join(root, place)
+done = False
+deadline = time.time() + 60
 # Every open is answered; closing the descriptor at the end allows any that is still held.
-while not swapped and time.time() < deadline:
+while not done and time.time() < deadline:
     if not select.select([fd], [], [], 0.2)[0]:
         continue
     events = os.read(fd, 4096)
     offset = 0
     while offset < len(events):
         length, _, _, _, _, opened, _ = struct.unpack_from("IBBHQii", events, offset)
-        if not swapped and os.readlink("/proc/self/fd/%d" % opened) == target:
-            os.rename(target, target + ".away")
-            os.symlink(canary, target)
-            swapped = True
+        path = os.readlink("/proc/self/fd/%d" % opened)
+        if not done and path == target:
+            if action == "swap":
+                os.rename(place, place + ".away")
+            os.symlink(canary, place)
+            done = True
+        elif target.startswith(path + "/") and path != root:
+            watch(path)  # a folder on the way to the trigger, just made by the run
         os.write(fd, struct.pack("iI", opened, FAN_ALLOW))
         os.close(opened)
         offset += length
-sys.exit(0 if swapped else "no open of " + target)
+sys.exit(0 if done else "no open of " + target)
 )";
 
 }  // namespace
 
-std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& folder, const std::string& name,
+std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& base, const std::string& trigger,
+                                                      const std::string& place, bool bSwap,
                                                       const std::wstring& linkTarget, const std::wstring& readyFile) {
-    const std::string script = "exec python3 - '" + UnixPathOf(folder) + "' '" + name + "' '" +
-                               UnixPathOf(linkTarget) + "' '" + UnixPathOf(readyFile) + "' <<'EOF'\n" + kOpenGate +
-                               "EOF\n";
+    const std::string script = "exec python3 - '" + UnixPathOf(base) + "' '" + trigger + "' '" + place + "' " +
+                               (bSwap ? "swap" : "plant") + " '" + UnixPathOf(linkTarget) + "' '" +
+                               UnixPathOf(readyFile) + "' <<'EOF'\n" + kOpenGate + "EOF\n";
     auto gate = std::make_unique<UnixScriptInBackground>(script);
     for (int i = 0; i < 300 && !PathExists(readyFile); ++i) Sleep(20);
     EXPECT_TRUE(PathExists(readyFile)) << "the gate was not set: " << gate->Wait(1000).output;
+    DeleteFileW(readyFile.c_str());
     return gate;
 }

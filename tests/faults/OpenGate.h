@@ -5,10 +5,14 @@
 
 #include "support/UnixShell.h"
 
-// Holds the platform's first open of folder\name on the Linux side of Wine, with a fanotify
-// permission event, until name has been renamed to name.away and replaced by a link to
-// linkTarget: the swap lands between the making of a folder and whatever the program does next,
-// every time. readyFile is made once the gate is set, and the call returns only then. Wait()
-// on the result says whether the swap happened (exit status 0). Wine only.
-std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& folder, const std::string& name,
+// Holds the platform's first open of base\trigger on the Linux side of Wine, with a fanotify
+// permission event, until a link to linkTarget stands at base\place: with bSwap, place is first
+// renamed to place.away, else the link is planted at a free name. base must exist; folders
+// between it and the trigger may be made by the run, and are watched from the moment it opens
+// them. The link lands between what the run did before that open and whatever it does next,
+// every time. readyFile (outside base: the gate's own open of a watched folder's child would
+// wait on itself) is made once the gate is set, and the call returns only then. Wait() on the
+// result says whether the link was made (exit status 0). Wine only.
+std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& base, const std::string& trigger,
+                                                      const std::string& place, bool bSwap,
                                                       const std::wstring& linkTarget, const std::wstring& readyFile);

@@ -74,22 +74,26 @@ TEST_P(ProfileFileTest, FindsWholeWordUsb) {
 
 INSTANTIATE_TEST_SUITE_P(Profiles, ProfileFileTest, ::testing::ValuesIn(ProfileCases()), CaseName());
 
-TEST(ProfileFile, MissingFileIsNoUsb) {
-    TempFolder folder;
-    MakeFolders(folder / L"Windows");
-    EXPECT_FALSE(ReadProfileFile(folder / L"Windows\\setup.ini"));
+// A profile that cannot be read names no USB package.
+struct UnreadableProfileCase : NamedCase {
+    const wchar_t* pszMade;  // below the test folder; null: nothing
+};
+
+class UnreadableProfile : public ::testing::TestWithParam<UnreadableProfileCase> {
+protected:
+    TempFolder m_folder;
+};
+
+TEST_P(UnreadableProfile, IsNoUsb) {
+    if (GetParam().pszMade != nullptr) MakeFolders(m_folder / GetParam().pszMade);
+    EXPECT_FALSE(ReadProfileFile(m_folder / L"Windows\\setup.ini"));
 }
 
-TEST(ProfileFile, MissingFolderIsNoUsb) {
-    TempFolder folder;
-    EXPECT_FALSE(ReadProfileFile(folder / L"Windows\\setup.ini"));
-}
-
-TEST(ProfileFile, FolderInPlaceOfFileIsNoUsb) {
-    TempFolder folder;
-    MakeFolders(folder / L"Windows\\setup.ini");
-    EXPECT_FALSE(ReadProfileFile(folder / L"Windows\\setup.ini"));
-}
+INSTANTIATE_TEST_SUITE_P(ProfileFile, UnreadableProfile,
+                         ::testing::Values(UnreadableProfileCase{"MissingFile", L"Windows"},
+                                           UnreadableProfileCase{"MissingFolder", nullptr},
+                                           UnreadableProfileCase{"FolderInPlaceOfFile", L"Windows\\setup.ini"}),
+                         CaseName());
 
 TEST(ProfilePath, BesideTheProgram) {
     std::wstring path;

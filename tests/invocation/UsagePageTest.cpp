@@ -24,11 +24,6 @@ const wchar_t kPage[] =
     L"ENAUXMAC=TRUE or ENAUXMAC=FALSE :\n"
     L"Enable AUX MAC feature or disable AUX MAC feature. USB NIC only!!!\n";
 
-TEST(UsagePage, TextIsTheTwelveLinesInOrder) {
-    EXPECT_EQ(UsageText(), kPage);
-    EXPECT_EQ(std::wstring(kUsageCaption), L"QVP tool help page");
-}
-
 struct BoxCall {
     int nCalls = 0;
     std::wstring text, caption;
@@ -48,6 +43,7 @@ int StandInBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
     return 1;  // IDOK
 }
 
+// The page's twelve lines, in order, in the box and before it on standard output.
 TEST(ShowUsage, PrintsThePageBeforeTheBoxShowsIt) {
     TempFolder folder;
     g_box = BoxCall();

@@ -177,11 +177,6 @@ TEST_P(EventMessage, ReportedIdIsTheCompiledOne) {
     EXPECT_EQ(c.dwCompiledId & 0x3FFFFFFFu, static_cast<DWORD>(c.id));
 }
 
-TEST(EventMessageId, SeverityBitsAsTheEventLogReadsThem) {
-    EXPECT_EQ(MessageIdFor(EventOf(kEventInstallSucceeded)), 0x40000064u);
-    EXPECT_EQ(MessageIdFor(EventOf(kEventInstallFailed)), 0xC00000C8u);
-}
-
 TEST_P(EventMessage, BuiltMessageFileCarriesTheText) {
     const LoadedModule messages = LoadAsData(BuiltMessageFilePath());
     ASSERT_TRUE(messages) << "cannot load " << Narrow(BuiltMessageFilePath()) << ": error " << GetLastError();

@@ -16,6 +16,7 @@
 #include "run/StagingFolder.h"
 #include "support/FileUtil.h"
 #include "support/LogsFolderAside.h"
+#include "support/MachineWidePlaces.h"
 #include "support/NamedCase.h"
 #include "support/StdoutCapture.h"
 #include "support/TempFolder.h"
@@ -104,6 +105,7 @@ private:
 class RunUpdateSeam : public ::testing::Test {
 protected:
     void SetUp() override {
+        RestoreMachineWidePlaces();
         g_seen = Seen();
         g_lockState = RunLockState::Taken;
         MakeFolders(m_folder / L"temp");

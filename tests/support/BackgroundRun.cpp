@@ -1,5 +1,6 @@
 #include "support/BackgroundRun.h"
 
+#include <chrono>
 #include <utility>
 
 #include "support/FileUtil.h"
@@ -12,6 +13,10 @@ BackgroundRun::~BackgroundRun() {
 }
 
 ChildOutcome BackgroundRun::Wait() { return m_outcome.get(); }
+
+bool BackgroundRun::EndsWithin(DWORD dwTimeoutMs) const {
+    return m_outcome.wait_for(std::chrono::milliseconds(dwTimeoutMs)) == std::future_status::ready;
+}
 
 bool WaitForPath(const std::wstring& path, DWORD dwTimeoutMs) {
     const DWORD dwStart = GetTickCount();

@@ -18,6 +18,8 @@ public:
 
     // Waits for the end (the options' time-out ends the child); once only.
     ChildOutcome Wait();
+    // Whether the program ends within the time, without collecting its outcome.
+    bool EndsWithin(DWORD dwTimeoutMs) const;
 
 private:
     std::future<ChildOutcome> m_outcome;

@@ -85,6 +85,12 @@ std::vector<std::wstring> ListTree(const std::wstring& root) {
     return out;
 }
 
+std::size_t CountFiles(const std::wstring& root) {
+    std::size_t nFiles = 0;
+    for (const std::wstring& entry : ListTree(root)) nFiles += entry.back() != L'\\';
+    return nFiles;
+}
+
 std::string TreeDigest(const std::wstring& root) {
     std::uint64_t hash = 14695981039346656037ull;
     for (const std::wstring& entry : ListTree(root)) {

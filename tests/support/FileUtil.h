@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,5 +16,7 @@ void SetReadOnly(const std::wstring& path, bool bReadOnly);
 
 // Every file and folder below root as relative paths, sorted, folders ending in "\".
 std::vector<std::wstring> ListTree(const std::wstring& root);
+// How many files (not folders) the tree below root holds; 0 when root is missing.
+std::size_t CountFiles(const std::wstring& root);
 // A digest over names and contents of the tree below root: equal digests mean equal trees.
 std::string TreeDigest(const std::wstring& root);

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include "fileops/ScopedHandle.h"
+#include "support/MachineWidePlaces.h"
 #include "support/TempFolder.h"
 
 LogsFolderAside::LogsFolderAside() {
+    RestoreMachineWidePlaces();
     wchar_t szWindows[MAX_PATH] = {};
     const UINT cch = GetSystemWindowsDirectoryW(szWindows, MAX_PATH);
     if (cch == 0 || cch >= MAX_PATH) return;
@@ -13,7 +15,7 @@ LogsFolderAside::LogsFolderAside() {
     const FindHandle hFind(FindFirstFileW((std::wstring(szWindows) + L"\\Logs").c_str(), &found));
     if (!hFind) return;
     m_logs = std::wstring(szWindows) + L"\\" + found.cFileName;
-    m_aside = m_logs + L".aside-" + std::to_wstring(GetCurrentProcessId());
+    m_aside = m_logs + kLogsAsideSuffix;
     m_bMoved = MoveFileW(m_logs.c_str(), m_aside.c_str()) != FALSE;
 }
 

@@ -3,7 +3,8 @@
 #include <string>
 
 // The Windows folder's Logs moved aside for one test, and put back after it under the name it
-// had (letter case included); whatever the test left at that name goes first.
+// had (letter case included); whatever the test left at that name goes first. A Logs folder that
+// an earlier test process left aside is put back before this one moves it.
 class LogsFolderAside {
 public:
     LogsFolderAside();

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <stdexcept>
 #include <utility>
 
 #include "invocation/UsagePage.h"
@@ -24,6 +25,8 @@ const wchar_t kUsbDriverLogOn32BitWindows[] =
 std::wstring ProgramTest::DriverLog(bool bUsbPackage) const { return bUsbPackage ? kUsbDriverLog : kNicDriverLog; }
 
 void ProgramTest::SetUp() {
+    RestoreMachineWidePlaces();
+    NoteTraceStart();
     MakeFolders(Temp());
     RemoveTree(DriverLog(true));
     RemoveTree(DriverLog(false));
@@ -53,7 +56,12 @@ void ProgramTest::ConfigureInstaller(const std::string& lines) {
 }
 
 ProgramOutcome ProgramTest::Run(const std::wstring& arguments, const std::wstring& currentFolder) {
+    NoteTraceStart();
     return RunProgram(Program(), arguments, Temp(), currentFolder.empty() ? m_folder.Path() : currentFolder);
+}
+
+std::string ProgramTest::FilesInPackage() const {
+    return "files=" + std::to_string(CountFiles(Root() + L"\\Windows") + CountFiles(Root() + L"\\Others")) + "\r\n";
 }
 
 bool ProgramTest::InstallerRan() const { return PathExists(m_folder / L"installer-record.txt"); }
@@ -120,15 +128,27 @@ void ProgramTest::ExpectUsbDriversLaidOut(const std::wstring& production) const 
     EXPECT_FALSE(PathExists(production + L"\\64"));
 }
 
+void ProgramTest::NoteTraceStart() {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    m_cbTraceBefore = GetFileAttributesExW(MachineTracePath().c_str(), GetFileExInfoStandard, &data)
+                          ? (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow
+                          : 0;
+}
+
 std::vector<std::string> ProgramTest::TraceOfLastRun() const {
-    wchar_t szWindows[MAX_PATH] = {};
-    GetSystemWindowsDirectoryW(szWindows, MAX_PATH);
-    std::string text = ReadBytes(std::wstring(szWindows) + L"\\Logs\\NicUpdate.log");
+    std::string text;
+    try {
+        text = ReadBytes(MachineTracePath());
+    } catch (const std::runtime_error&) {
+        return {};
+    }
+    // A trace shorter than it was has rolled over: all of it is new.
+    size_t start = text.size() >= m_cbTraceBefore ? static_cast<size_t>(m_cbTraceBefore) : 0;
+    // The byte-order mark is no part of the first line.
+    if (text.compare(start, 3, "\xEF\xBB\xBF") == 0) start += 3;
     const std::string program = ConsoleBytes(Program());
     std::vector<std::string> lines;
     std::string pidTag;
-    // The byte-order mark is no part of the first line.
-    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < text.size()) {
         size_t end = text.find("\r\n", start);
         if (end == std::string::npos) end = text.size();

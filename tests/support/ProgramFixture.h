@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "package_fixture/PackageFixture.h"
+#include "support/MachineWidePlaces.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/ProgramRun.h"
 #include "support/TempFolder.h"
@@ -27,6 +28,10 @@ protected:
     void ConfigureInstaller(const std::string& lines);
     ProgramOutcome Run(const std::wstring& arguments, const std::wstring& currentFolder = L"");
 
+    // The package's files as the stand-in installer counts its staged copy ("started=",
+    // "ended="): "files=N" and a line break, N the files below Windows and Others.
+    std::string FilesInPackage() const;
+
     // What the stand-in installer recorded, by key; empty when it did not run.
     std::map<std::string, std::string> InstallerRecord() const;
     bool InstallerRan() const;
@@ -42,8 +47,13 @@ protected:
     // folders holds its source folder's tree, and no intermediate "32" or "64" is left.
     void ExpectUsbDriversLaidOut(const std::wstring& production) const;
 
-    // The lines of this test's last run in the machine's trace (found by the program's path in
-    // its first line, then by its process id), without line ends.
+    // The trace's size now: TraceOfLastRun() reads only what was added after it. SetUp() and
+    // Run() note it; a test that starts the program another way notes it just before.
+    void NoteTraceStart();
+    // The lines of this test's last run in the machine's trace, without line ends: among the
+    // lines added since NoteTraceStart(), the last run whose first line names this test's
+    // program, then the lines with that run's process id (Wine reuses process ids, so an older
+    // run's lines never count).
     std::vector<std::string> TraceOfLastRun() const;
     // The run's trace ends with these texts, in order (each found in its line).
     void ExpectTraceEndsWith(const std::vector<std::string>& lastLines) const;
@@ -63,6 +73,7 @@ protected:
 
     TempFolder m_folder;
     bool m_bUsbPackage = true;
+    unsigned long long m_cbTraceBefore = 0;
 };
 
 // The driver install logs, written out as the product folders are named rather than taken from

@@ -41,10 +41,3 @@ ChildOutcome WorkingInstallerTest::FinishRun() {
 std::string WorkingInstallerTest::FilesAtInstallerStart() const { return ReadBytes(m_folder / L"installer-started.txt"); }
 
 std::string WorkingInstallerTest::FilesAtInstallerEnd() const { return ReadBytes(m_folder / L"installer-ended.txt"); }
-
-std::string WorkingInstallerTest::FilesInPackage() const {
-    std::size_t nFiles = 0;
-    for (const wchar_t* pszFolder : {L"\\Windows", L"\\Others"})
-        for (const std::wstring& entry : ListTree(Root() + pszFolder)) nFiles += entry.back() != L'\\';
-    return "files=" + std::to_string(nFiles) + "\r\n";
-}

@@ -19,10 +19,10 @@ protected:
     void StartRunWithWorkingInstaller();
     // Lets the installer end and returns the run's outcome.
     ChildOutcome FinishRun();
-    // What the installer counted at its start or end ("files=N"), and what the package holds.
+    // What the installer counted at its start or end ("files=N"), to compare with
+    // FilesInPackage().
     std::string FilesAtInstallerStart() const;
     std::string FilesAtInstallerEnd() const;
-    std::string FilesInPackage() const;
     std::wstring FirstLog() const { return m_folder / L"first.log"; }
 
 private:
