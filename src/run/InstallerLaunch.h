@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // The installer command line for a staging folder: the quoted path of the staged Setup.exe,
@@ -17,6 +18,9 @@ struct InstallerWait {
     unsigned long dwJobError = 0;
     unsigned long nOutliving = 0;        // processes of the installer still at work when Setup.exe ended
     unsigned long dwOutlivingWaitMs = 0;  // how long the run then waited for them
+    // Set by the caller before the launch, kept by it: given a line for the trace once a minute
+    // while processes of the job outlive Setup.exe, naming them (StillWaitingLine).
+    std::function<void(const std::wstring& line)> onStillWaiting;
 };
 
 // Starts the command line hidden, in the caller's current folder, inside a job of its own
