@@ -22,6 +22,9 @@ bool BuildInstallerCommandLine(const std::wstring& stagingFolder, bool bSilent, 
 
 namespace {
 
+// PROC_THREAD_ATTRIBUTE_JOB_LIST (Windows 10), which the headers name only for that target.
+constexpr DWORD_PTR kAttributeJobList = 0x0002000D;
+
 struct AttributeListPolicy {
     static HANDLE Invalid() noexcept { return nullptr; }
     static void Close(HANDLE h) noexcept {
@@ -31,17 +34,20 @@ struct AttributeListPolicy {
 };
 using AttributeList = ScopedHandle<AttributeListPolicy>;
 
-// A list that lets the child inherit hInherited and nothing else.
-AttributeList InheritOnly(HANDLE* phInherited) {
+// A list that lets the child inherit *phInherited and nothing else and, with phJob, puts it in
+// that job from its first instruction. Invalid, with the thread's last error, when the platform
+// refuses either (the job list is Windows 10's).
+AttributeList StartAttributes(HANDLE* phInherited, HANDLE* phJob) {
+    const DWORD nAttributes = phJob != nullptr ? 2 : 1;
     SIZE_T cb = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &cb);
+    InitializeProcThreadAttributeList(nullptr, nAttributes, 0, &cb);
     void* pMemory = HeapAlloc(GetProcessHeap(), 0, cb);
     if (pMemory == nullptr) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return AttributeList();
     }
     auto pList = static_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(pMemory);
-    if (!InitializeProcThreadAttributeList(pList, 1, 0, &cb)) {
+    if (!InitializeProcThreadAttributeList(pList, nAttributes, 0, &cb)) {
         const DWORD dwError = GetLastError();
         HeapFree(GetProcessHeap(), 0, pMemory);
         SetLastError(dwError);
@@ -51,7 +57,34 @@ AttributeList InheritOnly(HANDLE* phInherited) {
     if (!UpdateProcThreadAttribute(pList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, phInherited, sizeof *phInherited,
                                    nullptr, nullptr))
         return AttributeList();
+    if (phJob != nullptr &&
+        !UpdateProcThreadAttribute(pList, 0, kAttributeJobList, phJob, sizeof *phJob, nullptr, nullptr))
+        return AttributeList();
     return list;
+}
+
+// Creates the installer hidden with the attributes above; ERROR_SUCCESS or the Win32 error.
+DWORD CreateInstaller(wchar_t* commandLine, HANDLE* phInherited, HANDLE* phJob, DWORD dwFlags,
+                      PROCESS_INFORMATION& info) {
+    AttributeList attributes = StartAttributes(phInherited, phJob);
+    if (!attributes) return GetLastError();
+    STARTUPINFOEXW startup = {};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.lpAttributeList = static_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.Get());
+    info = PROCESS_INFORMATION();
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT | dwFlags, nullptr,
+                        nullptr, &startup.StartupInfo, &info))
+        return GetLastError();
+    return ERROR_SUCCESS;
+}
+
+// Whether the job ends its processes when its last handle closes.
+bool SetKillOnClose(HANDLE hJob, bool bKill) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = bKill ? JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE : 0;
+    return SetInformationJobObject(hJob, JobObjectExtendedLimitInformation, &limits, sizeof limits) != FALSE;
 }
 
 // An unnamed job whose messages reach port, keyed by the job's handle. Invalid, with the
@@ -159,32 +192,40 @@ unsigned long LaunchAndWait(wchar_t* commandLine, void* hHeldFolder, InstallerWa
                          DUPLICATE_SAME_ACCESS))
         return GetLastError();
     KernelHandle inheritable(hInheritable);
-    AttributeList attributes = InheritOnly(&hInheritable);
-    if (!attributes) return GetLastError();
-    STARTUPINFOEXW startup = {};
-    startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
-    startup.StartupInfo.wShowWindow = SW_HIDE;
-    startup.lpAttributeList = static_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.Get());
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup.StartupInfo, &info))
-        return GetLastError();
+    // Until the installer runs, a caller that dies takes the job's last handle and the installer
+    // with it, instead of leaving it suspended, or half made, with the staging folder's hold for
+    // ever. Even a creation inside the job is not one step on every platform (under Wine the
+    // child starts before CreateProcessW returns and hangs when its creator dies).
+    const bool bKillOnClose = job && SetKillOnClose(job.Get(), true);
+    // Born in the job: there is no instant in which it waits, suspended, for a caller that may die.
+    HANDLE hJob = job.Get();
+    const bool bBornInJob = job && CreateInstaller(commandLine, &hInheritable, &hJob, 0, info) == ERROR_SUCCESS;
+    if (!bBornInJob) {
+        const DWORD dwError = CreateInstaller(commandLine, &hInheritable, nullptr, CREATE_SUSPENDED, info);
+        if (dwError != ERROR_SUCCESS) return dwError;
+    }
     inheritable.Reset();
     // Declared in this order so the process handle is closed before the thread handle.
     KernelHandle thread(info.hThread);
     KernelHandle process(info.hProcess);
-    // Where jobs cannot nest (a caller already in a job on older systems) the installer runs
-    // outside one.
-    if (job && !AssignProcessToJobObject(job.Get(), process.Get())) {
-        wait.dwJobError = GetLastError();
-        job.Reset();
+    if (!bBornInJob) {
+        // Where jobs cannot nest (a caller already in a job on older systems) the installer runs
+        // outside one.
+        if (job && !AssignProcessToJobObject(job.Get(), process.Get())) {
+            wait.dwJobError = GetLastError();
+            job.Reset();
+        }
+        if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
+            const DWORD dwError = GetLastError();
+            TerminateProcess(process.Get(), ERROR_PROCESS_ABORTED);
+            return dwError;
+        }
     }
-    if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
-        const DWORD dwError = GetLastError();
-        TerminateProcess(process.Get(), ERROR_PROCESS_ABORTED);
-        return dwError;
-    }
+    // It runs: from now on a killed caller leaves it at work, holding its package. Should the
+    // limit stay, a killed caller would end a working installer; the run cannot undo that and
+    // goes on.
+    if (job && bKillOnClose) SetKillOnClose(job.Get(), false);
     if (job) {
         SystemJobWatch watch(job.Get(), port.Get(), process.Get(), hHeldFolder);
         WaitForJob(watch, info.dwProcessId, wait);

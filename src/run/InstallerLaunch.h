@@ -23,10 +23,13 @@ struct InstallerWait {
     std::function<void(const std::wstring& line)> onStillWaiting;
 };
 
-// Starts the command line hidden, in the caller's current folder, inside a job of its own
-// (created suspended, joined, resumed; no breakaway; never ended with the job's handle, so an
-// installer outlives a killed caller), and waits without a time-out until no process of the
-// job is left. hHeldFolder, the staging folder's hold, is the one handle the installer inherits,
+// Starts the command line hidden, in the caller's current folder, inside a job of its own, and
+// waits without a time-out until no process of the job is left. The installer is created in the
+// job where the platform can (Windows 10 and later); elsewhere it is created suspended and
+// joined, and until it has been resumed the job ends its processes when its last handle closes,
+// so that a caller that dies in between leaves no installer suspended for ever. Once it runs,
+// the job never ends it with its handle: a running installer outlives a killed caller. No
+// breakaway. hHeldFolder, the staging folder's hold, is the one handle the installer inherits,
 // and every later process of the job is handed a copy as it starts: the folder stays held while
 // any of them works, whoever ends first. Returns ERROR_SUCCESS with what wait says, or the Win32
 // error when the process cannot be started. The exit code is only recorded, never judged: the
