@@ -63,23 +63,35 @@ bool CFileOpEngine::CopyContents(void* hSource, const std::wstring& sourcePath, 
 
 template <class Step>
 bool CFileOpEngine::RunDelete(Step step) {
+    m_strKeptPath.clear();
     DeleteDecisions decisions;
     decisions.mayDeleteFile = [this](const std::wstring& path, HANDLE hFile, DWORD dwAttributes) {
-        if (ConfirmReadOnlyDelete(path, hFile, dwAttributes)) return true;
-        m_bKeptItems = true;
-        return false;
+        return ConfirmReadOnlyDelete(path, hFile, dwAttributes);
     };
-    decisions.ignoresFolderFailures = [this] { return m_bKeptItems; };
     CHandleDelete deletion(std::move(decisions));
     try {
         step(deletion);
     } catch (CFExeption* pCaught) {
+        // The user's Cancel included: what was to go did not go.
         std::unique_ptr<CFExeption> failure(pCaught);
         NoteFailure(*failure, deletion.WorkingPath());
-        // Code 0 is the user's Cancel at the read-only question: the delete was stopped, not failed.
-        return m_dwLastError == 0;
+        return false;
     }
-    return true;
+    if (m_strKeptPath.empty()) return true;
+    m_strLastError = m_strKeptText;
+    m_dwLastError = m_dwKeptCode;
+    m_dwLastErrorCause = m_dwKeptCause;
+    m_strLastErrorPath = m_strKeptPath;
+    return false;
+}
+
+void CFileOpEngine::KeepFile(const std::wstring& path, const CFExeption& why) {
+    m_bKeptItems = true;
+    if (!m_strKeptPath.empty()) return;
+    m_strKeptPath = path;
+    m_strKeptText = why.GetText();
+    m_dwKeptCode = why.GetCode();
+    m_dwKeptCause = why.GetCause();
 }
 
 bool CFileOpEngine::Delete(std::wstring path) {

@@ -27,6 +27,9 @@ public:
     bool MakeFolder(void* hParent, const std::wstring& name, const std::wstring& path, FileHandle& out);
     // Everything inside the folder hSource holds into the folder hTarget holds.
     bool CopyContents(void* hSource, const std::wstring& sourcePath, void* hTarget, const std::wstring& targetPath);
+    // A delete fails unless everything it was given went: a file kept at the read-only question
+    // (No, Cancel, or attributes that would not clear) fails it with that file's path and why it
+    // stayed, after the other entries went (Cancel stops the delete at that file).
     bool Delete(std::wstring path);
     // The entry called name inside the folder that hFolder holds, without looking up the
     // folder's path again; path names the entry for the read-only question and failures.
@@ -46,7 +49,7 @@ public:
     std::wstring GetLastErrorText() const { return m_strLastError; }
     std::uint32_t GetLastErrorCode() const { return m_dwLastError; }
     // The Win32 error of the last failure; for a finding of the engine's own (code 0) the error
-    // that says the same, 0 for the user's Cancel.
+    // that says the same, 0 for a file kept at the user's answer (No or Cancel).
     std::uint32_t GetLastErrorCause() const { return m_dwLastErrorCause; }
     // The file or folder the last failure was met on.
     std::wstring GetLastErrorPath() const { return m_strLastErrorPath; }
@@ -66,8 +69,11 @@ private:
     template <class Step>
     bool RunDelete(Step step);
     // Asked for every file a delete meets; hFile is its open handle, dwAttributes what that
-    // handle reports. True: the file may go now.
+    // handle reports. True: the file may go now; false: it stays, and KeepFile said why. Throws
+    // on Cancel.
     bool ConfirmReadOnlyDelete(std::wstring path, void* hFile, std::uint32_t dwAttributes);
+    // Notes why a file stays; the first kept file of a delete is what the delete's failure names.
+    void KeepFile(const std::wstring& path, const CFExeption& why);
 
     std::wstring m_strLastError;
     std::uint32_t m_dwLastError;
@@ -75,7 +81,12 @@ private:
     std::wstring m_strLastErrorPath;
     std::wstring m_strWorkingPath;  // what a copy is at before the copy through handles begins
     CHandleCopy m_copy;
-    bool m_bKeptItems;
+    bool m_bKeptItems;  // some delete of this engine kept a file
+    // The first file the running delete kept, and why; empty path: none.
+    std::wstring m_strKeptPath;
+    std::wstring m_strKeptText;
+    std::uint32_t m_dwKeptCode = 0;
+    std::uint32_t m_dwKeptCause = 0;
     int m_nNestBudget;
     bool m_bUnattended;
 };

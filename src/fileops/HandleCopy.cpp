@@ -46,7 +46,6 @@ DeleteDecisions ReplaceDecisions() {
         if ((dwAttributes & FILE_ATTRIBUTE_READONLY) && !ClearAttributesForDeletion(hFile)) ThrowLastSystemError();
         return true;
     };
-    decisions.ignoresFolderFailures = [] { return false; };
     return decisions;
 }
 

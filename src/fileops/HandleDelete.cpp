@@ -92,12 +92,12 @@ struct CHandleDelete::Frame {
     DWORD dwVolumeSerial = 0;
     std::vector<ListedEntry> entries;
     std::size_t nNext = 0;
+    bool bHoldsKept = false;  // a kept file lies below: the folder cannot go, and that is known
 };
 
 void CHandleDelete::RemovePath(const std::wstring& path) {
     m_workingPath = path;
     const DWORD dwSeen = SeenAttributes(path);
-    if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
     // The top is opened like every entry below it: relative to its folder, whose name its handle
     // must then carry.
     std::wstring name;
@@ -109,14 +109,12 @@ void CHandleDelete::RemovePath(const std::wstring& path) {
 void CHandleDelete::RemoveEntryIn(HANDLE hFolder, const std::wstring& name, const std::wstring& path) {
     m_workingPath = path;
     const DWORD dwSeen = SeenAttributes(path);
-    if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
     RemoveNamed(hFolder, name, path, dwSeen, true);
 }
 
 void CHandleDelete::RemoveFileOrLinkIn(HANDLE hFolder, const std::wstring& name, const std::wstring& path) {
     m_workingPath = path;
     const DWORD dwSeen = SeenAttributes(path);
-    if (dwSeen == INVALID_FILE_ATTRIBUTES) return;
     RemoveNamed(hFolder, name, path, dwSeen, false);
 }
 
@@ -132,10 +130,7 @@ DWORD CHandleDelete::SeenAttributes(const std::wstring& path) {
     // folder that an open with "do not follow" follows anyway.
     const DWORD dwSeen = GetFileAttributesW(path.c_str());
     if (dwSeen != INVALID_FILE_ATTRIBUTES) return dwSeen;
-    const DWORD dwError = GetLastError();
-    // Nothing to open; after a kept file this counts as one more folder that stays.
-    if (!m_decisions.ignoresFolderFailures()) ThrowSystemError(dwError);
-    return INVALID_FILE_ATTRIBUTES;
+    ThrowLastSystemError();
 }
 
 void CHandleDelete::RemoveNamed(HANDLE hFolder, const std::wstring& name, const std::wstring& path, DWORD dwSeen,
@@ -197,9 +192,11 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
         Frame& folder = stack.back();
         if (folder.nNext == folder.entries.size()) {
             m_workingPath = folder.path;
-            // Once a kept file has left a folder non-empty, folder removals no longer count as failures.
-            if (!TryMarkForDeletion(folder.hFolder) && !m_decisions.ignoresFolderFailures()) ThrowLastSystemError();
+            // A folder above a kept file stays; any other folder that does not go is a failure.
+            const bool bHoldsKept = folder.bHoldsKept;
+            if (!bHoldsKept) MarkForDeletion(folder.hFolder);
             stack.pop_back();  // closing the folder's handle removes it
+            if (bHoldsKept && !stack.empty()) stack.back().bHoldsKept = true;
             continue;
         }
         const ListedEntry& entry = folder.entries[folder.nNext++];
@@ -223,6 +220,8 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
             push(std::move(opened), hOpened, entryPath, EntryNameIn(folder.name, entry.name));
         } else if (m_decisions.mayDeleteFile(entryPath, opened.Get(), facts.dwAttributes)) {
             MarkForDeletion(opened.Get());
+        } else {
+            folder.bHoldsKept = true;
         }
     }
 }

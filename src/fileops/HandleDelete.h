@@ -13,10 +13,9 @@
 struct DeleteDecisions {
     // Asked before a file goes, with its path (for messages), its open handle (with the right to
     // change its attributes) and the handle's attributes: true lets it go, false keeps it. May
-    // throw to end the whole delete.
+    // throw to end the whole delete. A kept file keeps the folders above it; the delete goes on
+    // with the rest, and whether the delete failed is the caller's to say.
     std::function<bool(const std::wstring& path, HANDLE hFile, DWORD dwAttributes)> mayDeleteFile;
-    // True once a kept file makes folder removals that fail no failure.
-    std::function<bool()> ignoresFolderFailures;
 };
 
 // Removes files, links and folder trees through handles, never by looking a path up again: the
@@ -47,8 +46,7 @@ public:
 
 private:
     struct Frame;
-    // The path's attributes, or INVALID_FILE_ATTRIBUTES when there is nothing to remove and that
-    // is no failure; otherwise throws.
+    // The path's attributes; throws when they cannot be read, a missing path included.
     DWORD SeenAttributes(const std::wstring& path);
     void RemoveNamed(HANDLE hFolder, const std::wstring& name, const std::wstring& path, DWORD dwSeen,
                      bool bFolderToo);

@@ -4,6 +4,12 @@
 #include "fileops/FileOpEngine.h"
 #include "fileops/HandleDelete.h"
 
+namespace {
+// Why a read-only file stayed: the user's answer, which no Win32 error says.
+const wchar_t kKeptByNo[] = L"kept: the answer to the read-only question was No";
+const wchar_t kKeptByCancel[] = L"kept: the read-only question was cancelled, which stopped the delete";
+}  // namespace
+
 bool CFileOpEngine::ConfirmReadOnlyDelete(std::wstring path, void* hFile, std::uint32_t dwAttributes) {
     if (!(dwAttributes & FILE_ATTRIBUTE_READONLY)) return true;
 
@@ -19,13 +25,16 @@ bool CFileOpEngine::ConfirmReadOnlyDelete(std::wstring path, void* hFile, std::u
     switch (nAnswer) {
     case IDYES: {
         // Through the handle the question was about: the path may name something else by now.
-        return ClearAttributesForDeletion(hFile);
+        if (ClearAttributesForDeletion(hFile)) return true;
+        KeepFile(path, CFExeption(static_cast<std::uint32_t>(GetLastError())));
+        return false;
     }
     case IDNO:
+        KeepFile(path, CFExeption(std::wstring(kKeptByNo)));
         return false;
     case IDCANCEL:
         m_bKeptItems = true;
-        throw new CFExeption(std::uint32_t{0});
+        throw new CFExeption(std::wstring(kKeptByCancel));
     default:  // the box could not be shown
         return true;
     }

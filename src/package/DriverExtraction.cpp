@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <array>
+#include <cstddef>
 #include <vector>
 
 #include "fileops/FileOpEngine.h"
@@ -67,6 +69,35 @@ int ExtractDrivers(void* hStaging, const std::wstring& stagingFolder, const std:
                    bool bUsbPackage, CFileOpEngine& engine, StepFailure& failure) {
     std::wstring strExtraction = extractionFolder;
     ResolveModuleRelative(strExtraction);
+
+    // The staged driver folders are found first: a package without them leaves an earlier
+    // extraction as it is. Rows 5 and 6 read the folders of rows 3 and 4 once more.
+    const std::wstring windowsPath = stagingFolder + L"\\" + kWindowsFolder;
+    FileHandle windows;
+    if (!engine.OpenSourceFolder(hStaging, kWindowsFolder, windowsPath, windows)) {
+        SetEngineFailure(failure, kCopyStep, engine);
+        return kResultCannotCreateFolder;
+    }
+    std::array<FileHandle, kOsDriverRows.size()> sources;
+    std::array<std::wstring, kOsDriverRows.size()> sourcePaths;
+    bool bAnySource = false;
+    for (std::size_t nRow = 0; windows && nRow < kOsDriverRows.size(); ++nRow) {
+        if (!OpenStagedFolder(engine, windows.Get(), windowsPath, OsDriverSource(kOsDriverRows[nRow], bUsbPackage),
+                              sources[nRow], sourcePaths[nRow])) {
+            SetEngineFailure(failure, kCopyStep, engine);
+            return kResultCannotCreateFolder;
+        }
+        bAnySource = bAnySource || sources[nRow];
+    }
+    // An empty extraction folder is no extraction: the profile names the other family, or the
+    // package lost its drivers.
+    if (!bAnySource) {
+        failure.SetFinding(L"find the drivers to extract", windowsPath,
+                           std::wstring(L"none of the ") + (bUsbPackage ? L"USB" : L"NIC") +
+                               L" family's driver folders exists (" + DriverFoldersOfFamily(bUsbPackage) + L")");
+        return kResultNoDriverFolders;
+    }
+
     // The caller's existing folders are the caller's own path, opened as written; the missing
     // ones, "production" and everything below are made through the held folder above them.
     std::wstring given;
@@ -79,15 +110,15 @@ int ExtractDrivers(void* hStaging, const std::wstring& stagingFolder, const std:
         return kResultCannotCreateFolder;
     }
 
-    // The folder is rebuilt from nothing, so no driver of an earlier run survives. One that
-    // stays (a link that cannot be removed as itself, a held file) would mix old drivers with
-    // these, or lead the copies wherever a link points.
-    if (!engine.DeleteIn(givenFolder.Get(), name, strExtraction)) {
-        const std::uint32_t dwCause = engine.GetLastErrorCause();
-        if (!IsNotFoundError(dwCause)) {
-            SetEngineFailure(failure, L"remove the old driver folder", engine);
-            return kResultCannotCreateFolder;
-        }
+    // The folder is rebuilt from nothing, so no driver of an earlier run survives. Anything that
+    // stays (a file kept at the read-only question, a link that cannot be removed as itself, a
+    // held file, an entry that vanished under the delete) would mix old drivers with these, or
+    // lead the copies wherever a link points. Only a folder that is not there at all is no
+    // failure.
+    if (!engine.DeleteIn(givenFolder.Get(), name, strExtraction) &&
+        !(IsNotFoundError(engine.GetLastErrorCause()) && engine.GetLastErrorPath() == strExtraction)) {
+        SetEngineFailure(failure, L"remove the old driver folder", engine);
+        return kResultCannotCreateFolder;
     }
     FileHandle production;
     if (!engine.MakeFolder(givenFolder.Get(), name, strExtraction, production)) {
@@ -95,43 +126,20 @@ int ExtractDrivers(void* hStaging, const std::wstring& stagingFolder, const std:
         return kResultCannotCreateFolder;
     }
 
-    const std::wstring windowsPath = stagingFolder + L"\\" + kWindowsFolder;
-    FileHandle windows;
-    if (!engine.OpenSourceFolder(hStaging, kWindowsFolder, windowsPath, windows)) {
-        SetEngineFailure(failure, kCopyStep, engine);
-        return kResultCannotCreateFolder;
-    }
     // Each row is copied straight into its final folder, made in the held extraction folder: no
     // intermediate name, nothing renamed, no path looked up again. A folder the family lacks
     // yields no row; a copy that fails would leave the caller with incomplete drivers.
-    int nCopied = 0;
-    for (const OsDriverRow& row : kOsDriverRows) {
-        if (!windows) break;
-        FileHandle source;
-        std::wstring sourcePath;
-        if (!OpenStagedFolder(engine, windows.Get(), windowsPath, OsDriverSource(row, bUsbPackage), source,
-                              sourcePath)) {
-            SetEngineFailure(failure, kCopyStep, engine);
-            return kResultCannotCreateFolder;
-        }
-        if (!source) continue;
+    for (std::size_t nRow = 0; nRow < kOsDriverRows.size(); ++nRow) {
+        if (!sources[nRow]) continue;
+        const OsDriverRow& row = kOsDriverRows[nRow];
         const wchar_t* pszFinal = row.pszFinal + 1;  // without its leading backslash
         const std::wstring finalPath = strExtraction + row.pszFinal;
         FileHandle copy;
         if (!engine.MakeFolder(production.Get(), pszFinal, finalPath, copy) ||
-            !engine.CopyContents(source.Get(), sourcePath, copy.Get(), finalPath)) {
+            !engine.CopyContents(sources[nRow].Get(), sourcePaths[nRow], copy.Get(), finalPath)) {
             SetEngineFailure(failure, kCopyStep, engine);
             return kResultCannotCreateFolder;
         }
-        ++nCopied;
-    }
-    // An empty extraction folder is no extraction: the profile names the other family, or the
-    // package lost its drivers.
-    if (nCopied == 0) {
-        failure.SetFinding(L"find the drivers to extract", windowsPath,
-                           std::wstring(L"none of the ") + (bUsbPackage ? L"USB" : L"NIC") +
-                               L" family's driver folders exists (" + DriverFoldersOfFamily(bUsbPackage) + L")");
-        return kResultNoDriverFolders;
     }
     return kResultOk;
 }

@@ -10,9 +10,10 @@ class CFileOpEngine;
 // "\production"), one folder per Windows version and architecture. The staged drivers are read
 // through hStaging, the staging folder the run holds (stagingFolder names it in failures); the
 // caller's folder is made as written and held, and everything below it is made through handles.
-// Returns 0; 8 when the old extraction folder cannot be removed, the extraction folder cannot be
-// made or a driver folder cannot be copied; 16 when the package holds none of its family's
-// driver folders. failure then says where.
+// Returns 0; 8 when the old extraction folder does not go completely (failure names what stayed
+// and why), the extraction folder cannot be made or a driver folder cannot be copied; 16, with
+// an earlier extraction left as it was, when the package holds none of its family's driver
+// folders. failure then says where.
 int ExtractDrivers(void* hStaging, const std::wstring& stagingFolder, const std::wstring& extractionFolder,
                    bool bUsbPackage, CFileOpEngine& engine, StepFailure& failure);
 

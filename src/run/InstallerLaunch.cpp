@@ -7,6 +7,7 @@
 
 #include "fileops/ScopedHandle.h"
 #include "package/PackageLayout.h"
+#include "run/InstallerJobWait.h"
 
 bool BuildInstallerCommandLine(const std::wstring& stagingFolder, bool bSilent, wchar_t* commandLine,
                                std::size_t cchBuffer) {
@@ -21,9 +22,8 @@ bool BuildInstallerCommandLine(const std::wstring& stagingFolder, bool bSilent, 
 
 namespace {
 
-// How often the wait looks at the job itself: the platform does not promise to deliver every
-// job message.
-constexpr DWORD kJobPollMs = 500;
+// PROC_THREAD_ATTRIBUTE_JOB_LIST (Windows 10), which the headers name only for that target.
+constexpr DWORD_PTR kAttributeJobList = 0x0002000D;
 
 struct AttributeListPolicy {
     static HANDLE Invalid() noexcept { return nullptr; }
@@ -34,17 +34,20 @@ struct AttributeListPolicy {
 };
 using AttributeList = ScopedHandle<AttributeListPolicy>;
 
-// A list that lets the child inherit hInherited and nothing else.
-AttributeList InheritOnly(HANDLE* phInherited) {
+// A list that lets the child inherit *phInherited and nothing else and, with phJob, puts it in
+// that job from its first instruction. Invalid, with the thread's last error, when the platform
+// refuses either (the job list is Windows 10's).
+AttributeList StartAttributes(HANDLE* phInherited, HANDLE* phJob) {
+    const DWORD nAttributes = phJob != nullptr ? 2 : 1;
     SIZE_T cb = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &cb);
+    InitializeProcThreadAttributeList(nullptr, nAttributes, 0, &cb);
     void* pMemory = HeapAlloc(GetProcessHeap(), 0, cb);
     if (pMemory == nullptr) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return AttributeList();
     }
     auto pList = static_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(pMemory);
-    if (!InitializeProcThreadAttributeList(pList, 1, 0, &cb)) {
+    if (!InitializeProcThreadAttributeList(pList, nAttributes, 0, &cb)) {
         const DWORD dwError = GetLastError();
         HeapFree(GetProcessHeap(), 0, pMemory);
         SetLastError(dwError);
@@ -54,7 +57,34 @@ AttributeList InheritOnly(HANDLE* phInherited) {
     if (!UpdateProcThreadAttribute(pList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, phInherited, sizeof *phInherited,
                                    nullptr, nullptr))
         return AttributeList();
+    if (phJob != nullptr &&
+        !UpdateProcThreadAttribute(pList, 0, kAttributeJobList, phJob, sizeof *phJob, nullptr, nullptr))
+        return AttributeList();
     return list;
+}
+
+// Creates the installer hidden with the attributes above; ERROR_SUCCESS or the Win32 error.
+DWORD CreateInstaller(wchar_t* commandLine, HANDLE* phInherited, HANDLE* phJob, DWORD dwFlags,
+                      PROCESS_INFORMATION& info) {
+    AttributeList attributes = StartAttributes(phInherited, phJob);
+    if (!attributes) return GetLastError();
+    STARTUPINFOEXW startup = {};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.lpAttributeList = static_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.Get());
+    info = PROCESS_INFORMATION();
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT | dwFlags, nullptr,
+                        nullptr, &startup.StartupInfo, &info))
+        return GetLastError();
+    return ERROR_SUCCESS;
+}
+
+// Whether the job ends its processes when its last handle closes.
+bool SetKillOnClose(HANDLE hJob, bool bKill) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = bKill ? JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE : 0;
+    return SetInformationJobObject(hJob, JobObjectExtendedLimitInformation, &limits, sizeof limits) != FALSE;
 }
 
 // An unnamed job whose messages reach port, keyed by the job's handle. Invalid, with the
@@ -73,72 +103,85 @@ KernelHandle MakeWatchedJob(KernelHandle& port) {
     return job;
 }
 
-// The ids of the job's processes that are still at work; false when the job cannot be asked.
-bool ReadJobProcesses(HANDLE hJob, std::vector<ULONG_PTR>& ids) {
-    std::vector<unsigned char> buffer(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + 64 * sizeof(ULONG_PTR));
-    for (;;) {
-        auto pList = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
-        if (QueryInformationJobObject(hJob, JobObjectBasicProcessIdList, pList, static_cast<DWORD>(buffer.size()),
-                                      nullptr) ||
-            GetLastError() == ERROR_MORE_DATA) {
+// The wait's questions, asked of the real job, its port and Setup.exe's process.
+class SystemJobWatch : public JobWatch {
+public:
+    SystemJobWatch(HANDLE hJob, HANDLE hPort, HANDLE hSetup, HANDLE hHeldFolder)
+        : m_hJob(hJob), m_hPort(hPort), m_hSetup(hSetup), m_hHeldFolder(hHeldFolder) {}
+
+    bool NextMessage(unsigned long dwTimeoutMs, unsigned long& dwMessage, unsigned long& dwProcessId) override {
+        DWORD dwCode = 0;
+        ULONG_PTR key = 0;
+        LPOVERLAPPED pDetail = nullptr;
+        const BOOL bGot = GetQueuedCompletionStatus(m_hPort, &dwCode, &key, &pDetail, dwTimeoutMs);
+        if (!bGot && pDetail == nullptr && GetLastError() != WAIT_TIMEOUT) Sleep(dwTimeoutMs);  // no port to wait on
+        dwMessage = 0;
+        dwProcessId = 0;
+        if (bGot && key == reinterpret_cast<ULONG_PTR>(m_hJob)) {
+            dwMessage = dwCode;
+            dwProcessId = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(pDetail));
+        }
+        return bGot != FALSE;
+    }
+
+    bool ListProcesses(std::vector<unsigned long>& ids) override {
+        std::vector<unsigned char> buffer(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + 64 * sizeof(ULONG_PTR));
+        for (;;) {
+            auto pList = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
+            if (!QueryInformationJobObject(m_hJob, JobObjectBasicProcessIdList, pList,
+                                           static_cast<DWORD>(buffer.size()), nullptr) &&
+                GetLastError() != ERROR_MORE_DATA)
+                return false;
             if (pList->NumberOfProcessIdsInList == pList->NumberOfAssignedProcesses) {
                 ids.assign(pList->ProcessIdList, pList->ProcessIdList + pList->NumberOfProcessIdsInList);
                 return true;
             }
             buffer.resize(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) +
                           (pList->NumberOfAssignedProcesses + 16) * sizeof(ULONG_PTR));
-            continue;
         }
-        return false;
     }
-}
 
-// Gives a process that joined the job its own copy of the hold; it closes with the process.
-// The id is trusted only while the process it opens is in the job: an id can be reused.
-void HandOnHold(HANDLE hJob, HANDLE hHeldFolder, DWORD dwProcessId) {
-    KernelHandle process(
-        OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_INFORMATION, FALSE, dwProcessId));
-    BOOL bInJob = FALSE;
-    if (!process || !IsProcessInJob(process.Get(), hJob, &bInJob) || !bInJob) return;
-    HANDLE hCopy = nullptr;
-    DuplicateHandle(GetCurrentProcess(), hHeldFolder, process.Get(), &hCopy, 0, FALSE, DUPLICATE_SAME_ACCESS);
-}
+    bool SetupEnded() override { return WaitForSingleObject(m_hSetup, 0) == WAIT_OBJECT_0; }
 
-// Waits until no process of the job is left, handing the hold on to every process that joins.
-void WaitForJob(HANDLE hJob, HANDLE hPort, HANDLE hSetup, DWORD dwSetupId, HANDLE hHeldFolder, InstallerWait& wait) {
-    bool bSetupEnded = false;
-    DWORD dwSetupEndedAt = 0;
-    for (;;) {
-        DWORD dwMessage = 0;
-        ULONG_PTR key = 0;
-        LPOVERLAPPED pDetail = nullptr;
-        const BOOL bGot = GetQueuedCompletionStatus(hPort, &dwMessage, &key, &pDetail, kJobPollMs);
-        if (!bGot && pDetail == nullptr && GetLastError() != WAIT_TIMEOUT) Sleep(kJobPollMs);  // no port to wait on
-        bool bEmpty = false;
-        if (bGot && key == reinterpret_cast<ULONG_PTR>(hJob)) {
-            const DWORD dwProcessId = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(pDetail));
-            if (dwMessage == JOB_OBJECT_MSG_NEW_PROCESS && dwProcessId != dwSetupId)
-                HandOnHold(hJob, hHeldFolder, dwProcessId);
-            bEmpty = dwMessage == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO;
-        }
-        std::vector<ULONG_PTR> ids;
-        const bool bAsked = !bEmpty && ReadJobProcesses(hJob, ids);
-        if (!bSetupEnded && WaitForSingleObject(hSetup, 0) == WAIT_OBJECT_0) {
-            bSetupEnded = true;
-            dwSetupEndedAt = GetTickCount();
-            for (ULONG_PTR id : ids) wait.nOutliving += id != dwSetupId;
-        }
-        if (bAsked && ids.empty()) bEmpty = true;
-        // A job that cannot be asked and sends nothing more leaves Setup.exe's own end.
-        if (bEmpty || (!bAsked && !bGot && bSetupEnded)) break;
+    unsigned long Now() override { return GetTickCount(); }
+
+    std::wstring ImageName(unsigned long dwProcessId) override {
+        KernelHandle process = OpenInJob(dwProcessId, PROCESS_QUERY_LIMITED_INFORMATION);
+        wchar_t szImage[MAX_PATH] = {};
+        DWORD cch = MAX_PATH;
+        if (!process || !QueryFullProcessImageNameW(process.Get(), 0, szImage, &cch)) return std::wstring();
+        return std::wstring(szImage, cch);
     }
-    if (wait.nOutliving > 0) wait.dwOutlivingWaitMs = GetTickCount() - dwSetupEndedAt;
-}
+
+    // The copy closes with the process.
+    void HandOnHold(unsigned long dwProcessId) override {
+        KernelHandle process = OpenInJob(dwProcessId, PROCESS_DUP_HANDLE);
+        HANDLE hCopy = nullptr;
+        if (process)
+            DuplicateHandle(GetCurrentProcess(), m_hHeldFolder, process.Get(), &hCopy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    }
+
+private:
+    // The id is trusted only while the process it opens is in the job: an id can be reused.
+    KernelHandle OpenInJob(DWORD dwProcessId, DWORD dwAccess) const {
+        KernelHandle process(OpenProcess(dwAccess | PROCESS_QUERY_INFORMATION, FALSE, dwProcessId));
+        BOOL bInJob = FALSE;
+        if (!process || !IsProcessInJob(process.Get(), m_hJob, &bInJob) || !bInJob) return KernelHandle();
+        return process;
+    }
+
+    HANDLE m_hJob;
+    HANDLE m_hPort;
+    HANDLE m_hSetup;
+    HANDLE m_hHeldFolder;
+};
 
 }  // namespace
 
 unsigned long LaunchAndWait(wchar_t* commandLine, void* hHeldFolder, InstallerWait& wait) {
+    std::function<void(const std::wstring&)> onStillWaiting = std::move(wait.onStillWaiting);
     wait = InstallerWait();
+    wait.onStillWaiting = std::move(onStillWaiting);
     KernelHandle port;
     KernelHandle job = MakeWatchedJob(port);
     if (!job) wait.dwJobError = GetLastError();
@@ -149,36 +192,46 @@ unsigned long LaunchAndWait(wchar_t* commandLine, void* hHeldFolder, InstallerWa
                          DUPLICATE_SAME_ACCESS))
         return GetLastError();
     KernelHandle inheritable(hInheritable);
-    AttributeList attributes = InheritOnly(&hInheritable);
-    if (!attributes) return GetLastError();
-    STARTUPINFOEXW startup = {};
-    startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
-    startup.StartupInfo.wShowWindow = SW_HIDE;
-    startup.lpAttributeList = static_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.Get());
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup.StartupInfo, &info))
-        return GetLastError();
+    // Until the installer runs, a caller that dies takes the job's last handle and the installer
+    // with it, instead of leaving it suspended, or half made, with the staging folder's hold for
+    // ever. Even a creation inside the job is not one step on every platform (under Wine the
+    // child starts before CreateProcessW returns and hangs when its creator dies).
+    const bool bKillOnClose = job && SetKillOnClose(job.Get(), true);
+    // Born in the job: there is no instant in which it waits, suspended, for a caller that may die.
+    HANDLE hJob = job.Get();
+    const bool bBornInJob = job && CreateInstaller(commandLine, &hInheritable, &hJob, 0, info) == ERROR_SUCCESS;
+    if (!bBornInJob) {
+        const DWORD dwError = CreateInstaller(commandLine, &hInheritable, nullptr, CREATE_SUSPENDED, info);
+        if (dwError != ERROR_SUCCESS) return dwError;
+    }
     inheritable.Reset();
     // Declared in this order so the process handle is closed before the thread handle.
     KernelHandle thread(info.hThread);
     KernelHandle process(info.hProcess);
-    // Where jobs cannot nest (a caller already in a job on older systems) the installer runs
-    // outside one.
-    if (job && !AssignProcessToJobObject(job.Get(), process.Get())) {
-        wait.dwJobError = GetLastError();
-        job.Reset();
+    if (!bBornInJob) {
+        // Where jobs cannot nest (a caller already in a job on older systems) the installer runs
+        // outside one.
+        if (job && !AssignProcessToJobObject(job.Get(), process.Get())) {
+            wait.dwJobError = GetLastError();
+            job.Reset();
+        }
+        if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
+            const DWORD dwError = GetLastError();
+            TerminateProcess(process.Get(), ERROR_PROCESS_ABORTED);
+            return dwError;
+        }
     }
-    if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
-        const DWORD dwError = GetLastError();
-        TerminateProcess(process.Get(), ERROR_PROCESS_ABORTED);
-        return dwError;
-    }
-    if (job)
-        WaitForJob(job.Get(), port.Get(), process.Get(), info.dwProcessId, hHeldFolder, wait);
-    else
+    // It runs: from now on a killed caller leaves it at work, holding its package. Should the
+    // limit stay, a killed caller would end a working installer; the run cannot undo that and
+    // goes on.
+    if (job && bKillOnClose) SetKillOnClose(job.Get(), false);
+    if (job) {
+        SystemJobWatch watch(job.Get(), port.Get(), process.Get(), hHeldFolder);
+        WaitForJob(watch, info.dwProcessId, wait);
+    } else {
         WaitForSingleObject(process.Get(), INFINITE);
+    }
     DWORD dwCode = 0;
     wait.dwExitCode = GetExitCodeProcess(process.Get(), &dwCode) ? dwCode : 0;
     return ERROR_SUCCESS;

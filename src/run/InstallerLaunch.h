@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // The installer command line for a staging folder: the quoted path of the staged Setup.exe,
@@ -17,12 +18,18 @@ struct InstallerWait {
     unsigned long dwJobError = 0;
     unsigned long nOutliving = 0;        // processes of the installer still at work when Setup.exe ended
     unsigned long dwOutlivingWaitMs = 0;  // how long the run then waited for them
+    // Set by the caller before the launch, kept by it: given a line for the trace once a minute
+    // while processes of the job outlive Setup.exe, naming them (StillWaitingLine).
+    std::function<void(const std::wstring& line)> onStillWaiting;
 };
 
-// Starts the command line hidden, in the caller's current folder, inside a job of its own
-// (created suspended, joined, resumed; no breakaway; never ended with the job's handle, so an
-// installer outlives a killed caller), and waits without a time-out until no process of the
-// job is left. hHeldFolder, the staging folder's hold, is the one handle the installer inherits,
+// Starts the command line hidden, in the caller's current folder, inside a job of its own, and
+// waits without a time-out until no process of the job is left. The installer is created in the
+// job where the platform can (Windows 10 and later); elsewhere it is created suspended and
+// joined, and until it has been resumed the job ends its processes when its last handle closes,
+// so that a caller that dies in between leaves no installer suspended for ever. Once it runs,
+// the job never ends it with its handle: a running installer outlives a killed caller. No
+// breakaway. hHeldFolder, the staging folder's hold, is the one handle the installer inherits,
 // and every later process of the job is handed a copy as it starts: the folder stays held while
 // any of them works, whoever ends first. Returns ERROR_SUCCESS with what wait says, or the Win32
 // error when the process cannot be started. The exit code is only recorded, never judged: the

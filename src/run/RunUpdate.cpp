@@ -165,6 +165,7 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         NoteDriverVersions(stagingFolder, bUsbPackage, run);
         trace.Write(std::wstring(L"installer started: ") + szCommandLine);
         InstallerWait wait;
+        wait.onStillWaiting = [&trace](const std::wstring& line) { trace.Write(line); };
         // Its exit code is recorded, never judged; but an installer that never ran installed nothing.
         const unsigned long dwLaunchError = platform.pfnLaunchAndWait(szCommandLine, heldStagingFolder.Get(), wait);
         if (dwLaunchError != ERROR_SUCCESS) {

@@ -54,12 +54,26 @@ namespace {
 // started it handed it the staging folder's hold. False when something stays; failure is set
 // only when the engine's last failure would not say why.
 bool RemoveLeftover(const std::wstring& stagingFolder, DWORD dwSeen, CFileOpEngine& engine, StagingLeftover& leftover,
-                    StepFailure& failure) {
+                    StepFailure& failure, HeldFolderOwnerReader pfnReadOwner) {
     const bool bPlainFolder = (dwSeen & FILE_ATTRIBUTE_DIRECTORY) && !(dwSeen & FILE_ATTRIBUTE_REPARSE_POINT);
     if (!bPlainFolder) return engine.Delete(stagingFolder);
     FileHandle folder;
     const DWORD dwError = OpenFolderForRemoval(stagingFolder, folder);
     if (dwError == ERROR_SHARING_VIOLATION) {
+        // Anybody who may write in the temporary folder can make the name first and hold it: a
+        // retry would meet it for ever. Only a folder of this program's accounts can be a run's.
+        std::wstring owner;
+        const FileHandle owned(CreateFileW(stagingFolder.c_str(), READ_CONTROL,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                           nullptr));
+        if (!pfnReadOwner(owned.Get(), SE_FILE_OBJECT, owner)) {
+            leftover = StagingLeftover::HeldByAnother;
+            failure.SetFinding(L"remove the leftover staging folder", stagingFolder,
+                               L"held open by a program and owned by " + owner +
+                                   L", neither SYSTEM nor the Administrators group: someone else's folder");
+            return false;
+        }
         leftover = StagingLeftover::HeldByInstaller;
         failure.Set(L"remove the leftover staging folder", stagingFolder, ERROR_INSTALL_ALREADY_RUNNING);
         return false;
@@ -75,13 +89,14 @@ bool RemoveLeftover(const std::wstring& stagingFolder, DWORD dwSeen, CFileOpEngi
 }  // namespace
 
 FileHandle CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine, StagingLeftover& leftover,
-                                    StepFailure& failure) {
+                                    StepFailure& failure, HeldFolderOwnerReader pfnReadOwner) {
     leftover = StagingLeftover::None;
     const DWORD dwSeen = GetFileAttributesW(stagingFolder.c_str());
     const bool bLeftover = dwSeen != INVALID_FILE_ATTRIBUTES;
     // Whatever the removal left makes the creation below fail; the removal's failure says why.
-    const bool bRemoved = !bLeftover || RemoveLeftover(stagingFolder, dwSeen, engine, leftover, failure);
-    if (leftover == StagingLeftover::HeldByInstaller) return FileHandle();
+    const bool bRemoved = !bLeftover || RemoveLeftover(stagingFolder, dwSeen, engine, leftover, failure, pfnReadOwner);
+    if (leftover == StagingLeftover::HeldByInstaller || leftover == StagingLeftover::HeldByAnother)
+        return FileHandle();
     // The temporary folder itself is the user's and is made with the usual rights when missing.
     std::wstring chain = stagingFolder;
     CreateFolderChain(chain, true);

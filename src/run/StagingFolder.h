@@ -4,6 +4,7 @@
 
 #include "fileops/ScopedHandle.h"
 #include "package/StepFailure.h"
+#include "run/LeftoverOwner.h"
 #include "run/TempPathLookup.h"
 
 // The temporary folder as GetTempPath2W (pfnTempPath2) reports it where the platform has it,
@@ -30,6 +31,9 @@ enum class StagingLeftover {
     // A folder that someone holds without sharing its deletion: the installer of a run that
     // ended before it (killed by a deployment tool's time-out) still works from it.
     HeldByInstaller,
+    // A folder held the same way that neither SYSTEM, the Administrators group nor the run's own
+    // account owns: someone else's, which no retry will see go.
+    HeldByAnother,
 };
 
 // Removes whatever an earlier run, or anyone else, left at the staging path and creates the
@@ -37,6 +41,8 @@ enum class StagingLeftover {
 // that nobody can move it and put another folder in its place. Invalid when anything remains
 // there or the folder cannot be created and held by this call: the installer must run from
 // nothing but what this run staged. A leftover folder is opened for removal before the first
-// delete: one that is held stays whole (HeldByInstaller, failure set).
+// delete: one that is held stays whole (HeldByInstaller, or HeldByAnother with its owner in the
+// failure, as pfnReadOwner tells them apart; failure set).
 FileHandle CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine, StagingLeftover& leftover,
-                                    StepFailure& failure);
+                                    StepFailure& failure,
+                                    HeldFolderOwnerReader pfnReadOwner = &IsOwnedByThisProgramsAccounts);

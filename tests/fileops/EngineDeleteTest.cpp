@@ -80,11 +80,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, EngineDeleteMissing,
 
 // The folder f holds a.txt, m\ro.txt (read-only), m\s.txt and z.txt; a delete walks it in name
 // order, so the question comes after a.txt is gone and before m\s.txt and z.txt are touched.
+// A delete that leaves anything behind fails, naming the kept file and why it stayed.
 struct ReadOnlyCase : NamedCase {
     Answer answer;
     Tree remaining;  // what is left of f; empty: f itself is gone
     bool bKeptItems;
-    bool bFailureStored;  // Cancel is stored as the code-0 failure
+    const wchar_t* pszFailure;  // the stored failure text; null: none stored
 };
 
 class EngineDeleteReadOnly : public EngineDelete, public ::testing::WithParamInterface<ReadOnlyCase> {};
@@ -100,7 +101,7 @@ TEST_P(EngineDeleteReadOnly, AnswerDecidesWhatRemains) {
     MessageBoxAnswerer answerer({c.answer});
     CFileOpEngine engine;
 
-    EXPECT_TRUE(engine.Delete(root));
+    EXPECT_EQ(engine.Delete(root), c.pszFailure == nullptr);
 
     answerer.Stop();
     ASSERT_EQ(answerer.UnexpectedCount(), 0u) << answerer.DescribeUnexpected();
@@ -117,14 +118,22 @@ TEST_P(EngineDeleteReadOnly, AnswerDecidesWhatRemains) {
     }
     EXPECT_EQ(engine.HasKeptItems(), c.bKeptItems);
     EXPECT_EQ(engine.GetLastErrorCode(), 0u);
-    EXPECT_EQ(engine.GetLastErrorText(), c.bFailureStored ? SystemMessage(0) : std::wstring(L"No error"));
+    EXPECT_EQ(engine.GetLastErrorCause(), 0u) << "the user's answer is no Win32 error";
+    if (c.pszFailure == nullptr) {
+        EXPECT_EQ(engine.GetLastErrorText(), L"No error");
+    } else {
+        EXPECT_EQ(engine.GetLastErrorText(), c.pszFailure);
+        EXPECT_EQ(engine.GetLastErrorPath(), root + L"\\m\\ro.txt");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, EngineDeleteReadOnly,
-    ::testing::Values(ReadOnlyCase{"Yes", Answer::Yes, {}, false, false},
-                      ReadOnlyCase{"No", Answer::No, {L"m\\", L"m\\ro.txt"}, true, false},
-                      ReadOnlyCase{"Cancel", Answer::Cancel, {L"m\\", L"m\\ro.txt", L"m\\s.txt", L"z.txt"}, true, true}),
+    ::testing::Values(ReadOnlyCase{"Yes", Answer::Yes, {}, false, nullptr},
+                      ReadOnlyCase{"No", Answer::No, {L"m\\", L"m\\ro.txt"}, true,
+                                   L"kept: the answer to the read-only question was No"},
+                      ReadOnlyCase{"Cancel", Answer::Cancel, {L"m\\", L"m\\ro.txt", L"m\\s.txt", L"z.txt"}, true,
+                                   L"kept: the read-only question was cancelled, which stopped the delete"}),
     CaseName());
 
 TEST_F(EngineDelete, EveryReadOnlyFileIsAskedAboutInWalkOrder) {
@@ -136,28 +145,30 @@ TEST_F(EngineDelete, EveryReadOnlyFileIsAskedAboutInWalkOrder) {
     MessageBoxAnswerer answerer({Answer::No, Answer::Yes});
     CFileOpEngine engine;
 
-    EXPECT_TRUE(engine.Delete(root));
+    EXPECT_FALSE(engine.Delete(root));
 
     answerer.Stop();
     EXPECT_EQ(answerer.UnexpectedCount(), 0u) << answerer.DescribeUnexpected();
+    EXPECT_EQ(engine.GetLastErrorPath(), root + L"\\b.txt") << "the first file kept is the one the failure names";
     EXPECT_EQ(answerer.Texts(),
               (std::vector<std::wstring>{std::wstring(L"b.txt") + kQuestionTail,
                                          std::wstring(L"readme.txt") + kQuestionTail}));
     EXPECT_EQ(ListTree(root), (Tree{L"b.txt"}));
 }
 
-// Once a file was kept, a later removal that fails goes unreported for this engine.
-TEST_F(EngineDelete, KeptFileHidesLaterFolderFailures) {
+// A file kept once does not make later failures of the same engine count as success.
+TEST_F(EngineDelete, KeptFileHidesNoLaterFailure) {
     WriteBytes(temp / L"f\\ro.txt", "ro");
     SetReadOnly(temp / L"f\\ro.txt", true);
     MessageBoxAnswerer answerer({Answer::No});
     CFileOpEngine engine;
-    ASSERT_TRUE(engine.Delete(temp / L"f"));
+    ASSERT_FALSE(engine.Delete(temp / L"f"));
     answerer.Stop();
     ASSERT_EQ(answerer.AnsweredCount(), 1u);
 
-    EXPECT_TRUE(engine.Delete(temp / L"absent"));
-    EXPECT_EQ(engine.GetLastErrorCode(), 0u);
+    EXPECT_FALSE(engine.Delete(temp / L"absent"));
+    EXPECT_EQ(engine.GetLastErrorCode(), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(engine.GetLastErrorPath(), temp / L"absent");
 }
 
 // Nobody answers in an unattended run: read-only files go as if the answer were Yes.

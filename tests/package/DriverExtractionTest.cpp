@@ -96,14 +96,20 @@ TEST_P(ExtractDriversFamily, PackageWithoutDriverFoldersFails) {
     EXPECT_NE(m_failure.finding.find(GetParam().pszFamilyFolder), std::wstring::npos) << Narrow(m_failure.finding);
 }
 
-// A package whose profile names the other family holds none of this family's folders.
-TEST_P(ExtractDriversFamily, OtherFamilysPackageFails) {
+// A package whose profile names the other family holds none of this family's folders. It is
+// found out before anything is removed: the drivers of an earlier extraction stay usable.
+TEST_P(ExtractDriversFamily, OtherFamilysPackageFailsAndLeavesAnEarlierExtraction) {
     const bool bUsbPackage = GetParam().bUsbPackage;
     PackageSpec spec;
     spec.bUsbPackage = !bUsbPackage;
     StagePackage(spec);
+    const std::wstring extraction = m_temp / L"out\\production";
+    WriteBytes(extraction + L"\\Windows10-x64\\old.sys", "driver of an earlier extraction");
 
-    EXPECT_EQ(Extract(m_temp / L"out\\production", bUsbPackage), kResultNoDriverFolders);
+    EXPECT_EQ(Extract(extraction, bUsbPackage), kResultNoDriverFolders);
+
+    EXPECT_EQ(ListTree(extraction), (std::vector<std::wstring>{L"Windows10-x64\\", L"Windows10-x64\\old.sys"}));
+    EXPECT_EQ(ReadBytes(extraction + L"\\Windows10-x64\\old.sys"), "driver of an earlier extraction");
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, ExtractDriversFamily,

@@ -1,0 +1,97 @@
+// A deployment tool that kills the front end in the instant its installer's process appears,
+// before the front end could let it run. An installer left suspended would hold the staging
+// folder for ever, and every later run would answer 1618 until the machine restarts: once the
+// killed run's installer has done its work no installer may be left, and the next run installs.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "support/BackgroundRun.h"
+#include "support/FileUtil.h"
+#include "support/ProgramFixture.h"
+#include "support/UnixShell.h"
+
+namespace {
+
+constexpr DWORD kStepMs = 60000;
+
+// The Linux processes of this prefix whose command line holds both texts. Wine shows a Windows
+// program's command line in /proc; the environment tells this prefix's from other prefixes'.
+const char kFindProcesses[] =
+    "[ -n \"$WINEPREFIX\" ] || { echo no WINEPREFIX; exit 4; }\n"
+    "pids_of() {\n"
+    "  for f in $(grep -l -a -F \"$1\" /proc/[0-9]*/cmdline 2>/dev/null); do\n"
+    "    p=${f#/proc/}; p=${p%/cmdline}\n"
+    "    grep -q -a -F \"$2\" \"$f\" 2>/dev/null || continue\n"
+    "    tr '\\0' '\\n' <\"/proc/$p/environ\" 2>/dev/null | grep -qxF \"WINEPREFIX=$WINEPREFIX\" && echo \"$p\"\n"
+    "  done\n"
+    "}\n";
+
+class KilledAsItsInstallerStarts : public ProgramTest {
+protected:
+    void TearDown() override {
+        // A suspended installer of a failed case must not outlive the test.
+        RunUnixScript(std::string(kFindProcesses) + "for p in $(pids_of Setup.exe '" + Marker() +
+                      "'); do kill -KILL $p; done\n");
+        if (m_run) m_run->Wait();
+        ProgramTest::TearDown();
+    }
+
+    // The test folder's own name, which every path of this test's processes holds.
+    std::string Marker() const {
+        const std::wstring& path = m_folder.Path();
+        return Narrow(path.substr(path.rfind(L'\\') + 1));
+    }
+
+    std::unique_ptr<BackgroundRun> m_run;
+};
+
+TEST_F(KilledAsItsInstallerStarts, LeavesNoInstallerAndTheNextRunInstalls) {
+    if (!IsRunningUnderWine()) GTEST_SKIP() << "the front end is killed from the Linux side of Wine";
+    MakePackage();
+    const std::string marker = Marker();
+    UnixScriptInBackground watcher(std::string(kFindProcesses) +
+                                   "i=0\n"
+                                   "while [ -z \"$(pids_of Setup.exe '" + marker + "')\" ]; do\n"
+                                   "  i=$((i+1)); [ $i -gt 20000 ] && { echo never appeared; exit 3; }\n"
+                                   "done\n"
+                                   "n=0\n"
+                                   "for p in $(pids_of NicUpdate.exe '" + marker + "'); do kill -KILL $p && n=$((n+1)); done\n"
+                                   "echo killed=$n\n");
+    ASSERT_TRUE(watcher.IsStarted());
+    ChildOptions options;
+    options.commandLine = L"\"" + Program() + L"\" /s /vLOGFILE=" + (m_folder / L"first.log");
+    options.tempFolder = Temp();
+    options.currentFolder = m_folder.Path();
+    options.dwTimeoutMs = 3 * kStepMs;
+    m_run.reset(new BackgroundRun(options));
+
+    const UnixScriptOutcome kill = watcher.Wait(kStepMs);
+    ASSERT_TRUE(kill.bRan);
+    ASSERT_EQ(kill.output, "killed=1\n");
+    const ChildOutcome killed = m_run->Wait();
+    m_run.reset();
+    ASSERT_FALSE(killed.bTimedOut) << "the front end outlived its kill";
+
+    // The killed run's installer goes on and ends by itself; one left suspended never does.
+    const UnixScriptOutcome left = RunUnixScript(std::string(kFindProcesses) +
+                                                     "i=0\n"
+                                                     "while [ -n \"$(pids_of Setup.exe '" + marker + "')\" ]; do\n"
+                                                     "  i=$((i+1)); [ $i -gt 300 ] && break\n"
+                                                     "  sleep 0.1\n"
+                                                     "done\n"
+                                                     "echo left=$(pids_of Setup.exe '" + marker + "' | wc -l)\n"
+                                                     // What a left installer is doing, for the failure message.
+                                                     "for p in $(pids_of Setup.exe '" + marker + "'); do grep State /proc/$p/status; done\n",
+                                                 kStepMs);
+    ASSERT_TRUE(left.bRan);
+    EXPECT_EQ(left.output, "left=0\n") << "an installer of the killed run stays, holding its staging folder";
+
+    const std::wstring nextLog = m_folder / L"next.log";
+    EXPECT_EQ(Run(L"/s /vLOGFILE=" + nextLog).dwExitCode, 0u);
+    EXPECT_EQ(ReadBytes(nextLog), std::string(kStandinLogText) + kLogRecord);
+    EXPECT_FALSE(PathExists(Staging()));
+}
+
+}  // namespace
