@@ -1,20 +1,10 @@
 #include "report/RunEvent.h"
 
-#include "invocation/RunOptions.h"
+#include "invocation/CommandLineReading.h"
 #include "package/ResultCodes.h"
 #include "report/TraceText.h"
 
 namespace {
-
-const wchar_t* ModeText(int nMode) {
-    switch (nMode) {
-    case ModeInstall: return L"interactive install";
-    case ModeSilentInstall: return L"silent install";
-    case ModeExtractDrivers: return L"driver extraction";
-    case ModeExtractAll: return L"package copy";
-    default: return L"none";
-    }
-}
 
 RunEventId EventIdFor(int nMode, bool bCommandLineRead, bool bSucceeded, int nResultCode) {
     if (nResultCode == kResultAnotherRunActive) return kEventAnotherRunActive;
@@ -36,7 +26,7 @@ RunEvent ComposeRunEvent(int nMode, bool bCommandLineRead, int nResultCode, int 
     RunEvent event;
     event.wEventId = EventIdFor(nMode, bCommandLineRead, bSucceeded, nResultCode);
     event.bError = !bSucceeded;
-    event.strings = {bCommandLineRead ? ModeText(nMode) : L"none", ResultCodeText(nResultCode),
+    event.strings = {bCommandLineRead ? RunModeText(nMode) : L"none", ResultCodeText(nResultCode),
                      std::to_wstring(nExitCode), failureText.empty() ? std::wstring(L"none") : failureText};
     return event;
 }

@@ -213,11 +213,6 @@ std::wstring TemporaryFolderForTrace(const RunPlatform& platform) {
     return temp;
 }
 
-const wchar_t* CommandLineFinding(int nRetCode) {
-    return nRetCode == kResultModeConflict ? L"a second mode switch after the mode was chosen"
-                                           : L"a switch without its value, or a malformed keyword";
-}
-
 }  // namespace
 
 int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
@@ -241,7 +236,8 @@ int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
         return EndRun(run, kResultOutOfResources, platform);
     }
     const bool bUsbPackage = ReadPackageProfile();
-    int nRetCode = ParseCommandLine(*pOptions, argc, argv);
+    CommandLineReading reading;
+    int nRetCode = ParseCommandLine(*pOptions, argc, argv, reading);
     // The usage page is no run: it leaves neither trace nor event.
     if (nRetCode == kResultOk && pOptions->nMode == ModeUsage) {
         ShowUsage(platform.pfnMessageBox);
@@ -249,9 +245,10 @@ int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
     }
     run.trace.Start(started, GetCommandLineW(), TemporaryFolderForTrace(platform));
     if (nRetCode != kResultOk) {
-        run.failure.SetFinding(L"read the command line", L"", CommandLineFinding(nRetCode));
+        run.failure.SetFinding(L"read the command line", L"", DescribeCommandLineRefusal(reading));
         return EndRun(run, nRetCode, platform);
     }
+    run.trace.Write(DescribeCommandLineReading(*pOptions, reading));
     run.bCommandLineRead = true;
     run.nMode = pOptions->nMode;
     if (pOptions->nMode == ModeExtractAll) {
