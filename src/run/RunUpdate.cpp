@@ -43,10 +43,22 @@ struct RunRecord {
     bool bCommandLineRead = false;
 };
 
+long long FileTimeOf(const SYSTEMTIME& time) {
+    FILETIME fileTime = {};
+    SystemTimeToFileTime(&time, &fileTime);
+    return static_cast<long long>((static_cast<unsigned long long>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime);
+}
+
+// Local time with its offset from UTC, both from one reading of the clock.
 TraceClock Now() {
-    SYSTEMTIME now = {};
-    GetLocalTime(&now);
-    return TraceClock{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+    SYSTEMTIME utc = {};
+    GetSystemTime(&utc);
+    SYSTEMTIME now = utc;
+    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &now);
+    constexpr long long kFileTimePerMinute = 60ll * 10000000ll;
+    const int nOffsetMinutes = static_cast<int>((FileTimeOf(now) - FileTimeOf(utc)) / kFileTimePerMinute);
+    return TraceClock{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
+                      nOffsetMinutes};
 }
 
 std::wstring CopiedText(const CopiedAmount& copied) {
