@@ -183,15 +183,20 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         trace.Write(std::wstring(L"drivers extracted: into ") + options.szDriverPath);
     }
 
-    FileHandle hLog;
-    nRetCode = PrepareResultLog(hLog, options, engine, bUsbPackage, failure);
-    if (nRetCode != kResultOk) return nRetCode;
-    // A record that did not reach the log would leave the caller without the sign of success.
-    if (!AppendLogRecord(std::move(hLog), nRetCode)) {
-        failure.Set(L"write the result log's record", options.szLogFile, GetLastError());
-        return kResultCannotCreateLog;
+    if (options.szLogFile[0] == L'\0') {
+        // The record says only that every step succeeded, which the exit code says as well.
+        trace.Write(L"no result log asked for (no LOGFILE=): none written");
+    } else {
+        FileHandle hLog;
+        nRetCode = PrepareResultLog(hLog, options, engine, bUsbPackage, failure);
+        if (nRetCode != kResultOk) return nRetCode;
+        // A record that did not reach the log would leave the caller without the sign of success.
+        if (!AppendLogRecord(std::move(hLog), nRetCode)) {
+            failure.Set(L"write the result log's record", options.szLogFile, GetLastError());
+            return kResultCannotCreateLog;
+        }
+        trace.Write(std::wstring(L"result log written: ") + options.szLogFile);
     }
-    trace.Write(std::wstring(L"result log written: ") + options.szLogFile);
     // The delete opens the folder for removal itself, which the hold (no delete sharing) would
     // refuse; it opens it relative to its parent and never follows a link.
     heldStagingFolder.Reset();
