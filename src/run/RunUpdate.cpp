@@ -143,6 +143,7 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     std::wmemcpy(options.szTargetPath, stagingFolder.c_str(), stagingFolder.size() + 1);
 
     CFileOpEngine engine(bUnattended);
+    DriverLogTaking driverLog;
     StagingLeftover leftover = StagingLeftover::None;
     // Held until the folder is removed: nobody can move it and put another in its place. The
     // installer is handed the hold too, so it outlives this process while the installer works.
@@ -161,6 +162,11 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         nRetCode = PrepareStagedPackage(stagingFolder, options, bUsbPackage, engine, trace, failure);
         if (nRetCode != kResultOk) return nRetCode;
         trace.Write(std::wstring(L"installer started: ") + szCommandLine);
+        // A driver log older than this is an earlier install's.
+        FILETIME installerStarted = {};
+        GetSystemTimeAsFileTime(&installerStarted);
+        driverLog.ullWrittenNotBefore =
+            (static_cast<unsigned long long>(installerStarted.dwHighDateTime) << 32) | installerStarted.dwLowDateTime;
         InstallerWait wait;
         // Its exit code is recorded, never judged; but an installer that never ran installed nothing.
         const unsigned long dwLaunchError = platform.pfnLaunchAndWait(szCommandLine, heldStagingFolder.Get(), wait);
@@ -188,7 +194,7 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         trace.Write(L"no result log asked for (no LOGFILE=): none written");
     } else {
         FileHandle hLog;
-        nRetCode = PrepareResultLog(hLog, options, engine, bUsbPackage, failure);
+        nRetCode = PrepareResultLog(hLog, options, engine, bUsbPackage, driverLog, failure);
         if (nRetCode != kResultOk) return nRetCode;
         // A record that did not reach the log would leave the caller without the sign of success.
         if (!AppendLogRecord(std::move(hLog), nRetCode)) {
@@ -196,6 +202,12 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
             return kResultCannotCreateLog;
         }
         trace.Write(std::wstring(L"result log written: ") + options.szLogFile);
+        if (driverLog.outcome == DriverLogTaking::Outcome::Earlier)
+            trace.Write(L"the installer left no log of this run: " + driverLog.path +
+                        L" was last written before the installer started; the result log holds the record alone");
+        else if (driverLog.outcome == DriverLogTaking::Outcome::Missing && bInstall)
+            trace.Write(L"the installer left no log of this run: no " + driverLog.path +
+                        L"; the result log holds the record alone");
     }
     // The delete opens the folder for removal itself, which the hold (no delete sharing) would
     // refuse; it opens it relative to its parent and never follows a link.
