@@ -11,25 +11,31 @@ enum RunEventId : unsigned short {
     kEventInstallSucceeded = 100,
     kEventDriverExtractionSucceeded = 101,
     kEventPackageCopySucceeded = 102,
+    kEventInstallSucceededRestartNeeded = 103,  // the installer answered 3010 or 1641
     kEventInstallFailed = 200,
     kEventDriverExtractionFailed = 201,
     kEventPackageCopyFailed = 202,
     kEventCommandLineRefused = 203,
     kEventAnotherRunActive = 204,
     kEventRunNotStarted = 205,  // not an administrator, or out of memory before the command line was read
+    kEventInstallerReportedCode = 300,  // every step succeeded, but the installer answered another nonzero code
 };
 
 struct RunEvent {
     RunEventId wEventId;
-    bool bError;                       // Error event, else Information
-    std::vector<std::wstring> strings; // %1 mode, %2 result, %3 exit code, %4 failed step (or "none")
+    bool bError;                       // Error event, else Information (or Warning)
+    bool bWarning = false;             // Warning event
+    // %1 mode, %2 result, %3 exit code, %4 failed step (or "none"), %5 the installer's exit code
+    // (or "none" when no installer ran)
+    std::vector<std::wstring> strings;
 };
 
 // The event of a run that ended. nMode: the RunMode the command line chose (ModeInvalid when it
 // was refused or never read); bCommandLineRead: the parser accepted it; failureText: the failed
-// step as the trace describes it, empty for a success.
+// step as the trace describes it, empty for a success; bInstallerRan: the installer ran and
+// ended with dwInstallerExitCode.
 RunEvent ComposeRunEvent(int nMode, bool bCommandLineRead, int nResultCode, int nExitCode,
-                         const std::wstring& failureText);
+                         const std::wstring& failureText, bool bInstallerRan, unsigned long dwInstallerExitCode);
 
 // The full message ID of the table entry for an event (severity bits included), as ReportEventW
 // takes it.

@@ -41,6 +41,8 @@ struct RunRecord {
     StepFailure failure;
     int nMode = ModeInvalid;
     bool bCommandLineRead = false;
+    bool bInstallerRan = false;
+    unsigned long dwInstallerExitCode = 0;
 };
 
 long long FileTimeOf(const SYSTEMTIME& time) {
@@ -177,6 +179,8 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         if (wait.dwJobError != ERROR_SUCCESS)
             trace.Write(L"installer not in a job of its own (Win32 error " + std::to_wstring(wait.dwJobError) + L": " +
                         SystemErrorText(wait.dwJobError) + L"): the run waited for Setup.exe alone, not for processes it started");
+        run.bInstallerRan = true;
+        run.dwInstallerExitCode = wait.dwExitCode;
         trace.Write(L"installer ended: exit code " + std::to_wstring(wait.dwExitCode) + L" (recorded only)");
         if (wait.nOutliving > 0)
             trace.Write(L"installer processes outlived Setup.exe: " +
@@ -232,7 +236,8 @@ int EndRun(RunRecord& run, int nRetCode, const RunPlatform& platform) {
         run.trace.Write(L"failed: " + failureText);
     }
     run.trace.Write(FormatRunEnd(nRetCode, nExitCode));
-    platform.pfnReportEvent(ComposeRunEvent(run.nMode, run.bCommandLineRead, nRetCode, nExitCode, failureText));
+    platform.pfnReportEvent(ComposeRunEvent(run.nMode, run.bCommandLineRead, nRetCode, nExitCode, failureText,
+                                            run.bInstallerRan, run.dwInstallerExitCode));
     return nExitCode;
 }
 

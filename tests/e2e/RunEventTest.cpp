@@ -48,7 +48,7 @@ TEST_P(RunEvent, OneEventWithModeResultExitCodeAndFailedStep) {
 
     ASSERT_TRUE(run.bRan) << run.output;
     EXPECT_EQ(run.dwExitCode, c.dwExitCode);
-    ASSERT_EQ(run.strings.size(), 4u) << "one event of four strings: " << run.output;
+    ASSERT_EQ(run.strings.size(), 5u) << "one event of five strings: " << run.output;
     EXPECT_EQ(std::vector<std::wstring>(run.strings.begin(), run.strings.begin() + 3), c.strings);
     EXPECT_EQ(run.strings[3].substr(0, c.failureStart.size()), c.failureStart) << Narrow(run.strings[3]);
 }

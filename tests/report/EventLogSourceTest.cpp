@@ -32,7 +32,8 @@ using LoadedModule = ScopedHandle<LoadedModulePolicy>;
 const std::vector<std::wstring> kStrings = {
     L"silent install", L"CannotCopyFile (6)", L"1603",
     L"package copy: C:\\Windows\\Temp\\NicUpdate.1\\Drivers\\net.inf, error 32 (The process cannot access "
-    L"the file because it is being used by another process.)"};
+    L"the file because it is being used by another process.)",
+    L"3010"};
 
 // A file loaded the way Event Viewer loads a message file: as data only, nothing of it runs.
 LoadedModule LoadAsData(const std::wstring& path) {
@@ -65,12 +66,13 @@ std::vector<std::wstring> SplitCrLf(const std::wstring& text) {
 // Each insertion string on its own line after the heading, lines ended by CR LF.
 void ExpectEventText(const std::wstring& text) {
     const std::vector<std::wstring> lines = SplitCrLf(text);
-    ASSERT_EQ(lines.size(), 5u) << Narrow(text);
+    ASSERT_EQ(lines.size(), 6u) << Narrow(text);
     EXPECT_FALSE(lines[0].empty());
     EXPECT_EQ(lines[1], L"Mode: " + kStrings[0]);
     EXPECT_EQ(lines[2], L"Result: " + kStrings[1]);
     EXPECT_EQ(lines[3], L"Exit code: " + kStrings[2]);
     EXPECT_EQ(lines[4], L"Failed step: " + kStrings[3]);
+    EXPECT_EQ(lines[5], L"Installer exit code: " + kStrings[4]);
     EXPECT_EQ(text.find(L'\n'), text.find(L"\r\n") + 1) << "a bare line feed in: " << Narrow(text);
 }
 
@@ -118,7 +120,8 @@ std::wstring RunningProgramPath() {
 
 std::wstring KeptCopyPath() { return Expanded(kKeptMessageFile); }
 
-RunEvent EventOf(RunEventId id) { return RunEvent{id, id >= 200, kStrings}; }
+// Errors from 200, warnings from 300, as the run reports them.
+RunEvent EventOf(RunEventId id) { return RunEvent{id, id >= 200 && id < 300, id >= 300, kStrings}; }
 
 // Temporary copies left in the Logs folder.
 std::vector<std::wstring> LeftoverCopies() {
@@ -142,29 +145,32 @@ const EventIdCase kEventIds[] = {
     {{"InstallSucceeded"}, kEventInstallSucceeded, MSG_INSTALL_SUCCEEDED},
     {{"DriverExtractionSucceeded"}, kEventDriverExtractionSucceeded, MSG_DRIVER_EXTRACTION_SUCCEEDED},
     {{"PackageCopySucceeded"}, kEventPackageCopySucceeded, MSG_PACKAGE_COPY_SUCCEEDED},
+    {{"InstallSucceededRestartNeeded"}, kEventInstallSucceededRestartNeeded, MSG_INSTALL_SUCCEEDED_RESTART_NEEDED},
     {{"InstallFailed"}, kEventInstallFailed, MSG_INSTALL_FAILED},
     {{"DriverExtractionFailed"}, kEventDriverExtractionFailed, MSG_DRIVER_EXTRACTION_FAILED},
     {{"PackageCopyFailed"}, kEventPackageCopyFailed, MSG_PACKAGE_COPY_FAILED},
     {{"CommandLineRefused"}, kEventCommandLineRefused, MSG_COMMAND_LINE_REFUSED},
     {{"AnotherRunActive"}, kEventAnotherRunActive, MSG_ANOTHER_RUN_ACTIVE},
     {{"RunNotStarted"}, kEventRunNotStarted, MSG_RUN_NOT_STARTED},
+    {{"InstallerReportedCode"}, kEventInstallerReportedCode, MSG_INSTALLER_REPORTED_CODE},
 };
 
 class EventMessage : public ::testing::TestWithParam<EventIdCase> {};
 
-// The ID the run reports is the table's: severity in the top two bits (informational 01, error
-// 11), no customer bit, facility 0, and the event ID Event Viewer shows below.
+// The ID the run reports is the table's: severity in the top two bits (informational 01,
+// warning 10, error 11), no customer bit, facility 0, and the event ID Event Viewer shows below.
 TEST_P(EventMessage, ReportedIdIsTheCompiledOne) {
     const EventIdCase& c = GetParam();
     const RunEvent event = EventOf(c.id);
     EXPECT_EQ(MessageIdFor(event), c.dwCompiledId);
-    EXPECT_EQ(c.dwCompiledId >> 30, event.bError ? 3u : 1u);
+    EXPECT_EQ(c.dwCompiledId >> 30, event.bError ? 3u : event.bWarning ? 2u : 1u);
     EXPECT_EQ(c.dwCompiledId & 0x3FFFFFFFu, static_cast<DWORD>(c.id));
 }
 
 TEST(EventMessageId, SeverityBitsAsTheEventLogReadsThem) {
     EXPECT_EQ(MessageIdFor(EventOf(kEventInstallSucceeded)), 0x40000064u);
     EXPECT_EQ(MessageIdFor(EventOf(kEventInstallFailed)), 0xC00000C8u);
+    EXPECT_EQ(MessageIdFor(EventOf(kEventInstallerReportedCode)), 0x8000012Cu);
 }
 
 TEST_P(EventMessage, ShippingProgramCarriesTheText) {
@@ -311,6 +317,7 @@ TEST(KeptMessageFileLink, IsReplacedWithoutTouchingItsTarget) {
 // as the run does: every string unchanged and in order, for either event type.
 struct ChannelCase : NamedCase {
     RunEventId id;
+    const char* pszLevel;  // the channel level that shows the event's type
 };
 
 class EventLogChannel : public ::testing::TestWithParam<ChannelCase> {};
@@ -324,6 +331,7 @@ TEST_P(EventLogChannel, CarriesTheEventStrings) {
     ASSERT_TRUE(run.bRan) << run.output;
     EXPECT_EQ(run.dwExitCode, 0u) << run.output;
     EXPECT_EQ(run.strings, kStrings) << run.output;
+    EXPECT_EQ(run.levels, std::vector<std::string>(kStrings.size(), GetParam().pszLevel)) << run.output;
 }
 
 // Wine shortens a long string in its debug output; it still counts as one string, in its place.
@@ -344,8 +352,9 @@ TEST(EventLogChannelLongString, ComesShortenedInItsPlace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ReportedEvent, EventLogChannel,
-                         ::testing::Values(ChannelCase{{"Error"}, kEventDriverExtractionFailed},
-                                           ChannelCase{{"Information"}, kEventDriverExtractionSucceeded}),
+                         ::testing::Values(ChannelCase{{"Error"}, kEventDriverExtractionFailed, "err"},
+                                           ChannelCase{{"Warning"}, kEventInstallerReportedCode, "warn"},
+                                           ChannelCase{{"Information"}, kEventDriverExtractionSucceeded, "trace"}),
                          CaseName());
 
 }  // namespace

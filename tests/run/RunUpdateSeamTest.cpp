@@ -33,6 +33,7 @@ struct Seen {
     std::wstring commandLine;
     unsigned long dwLaunchError = ERROR_SUCCESS;  // what the stand-in launch answers
     InstallerWait wait;                           // and what it found while it waited
+    unsigned long dwInstallerExitCode = 3010;     // and what the installer answered
     std::wstring heldName;                        // what the hold it was handed holds
     std::vector<RunEvent> events;
 };
@@ -64,7 +65,7 @@ unsigned long RecordLaunch(wchar_t* commandLine, void* hHeldFolder, InstallerWai
     g_seen.commandLine = commandLine;
     ReadHandleName(static_cast<HANDLE>(hHeldFolder), g_seen.heldName);
     wait = g_seen.wait;
-    wait.dwExitCode = 3010;
+    wait.dwExitCode = g_seen.dwInstallerExitCode;
     return g_seen.dwLaunchError;
 }
 void RecordEvent(const RunEvent& event) { g_seen.events.push_back(event); }
@@ -201,6 +202,7 @@ struct EventCase : NamedCase {
     bool bError;
     std::vector<std::wstring> firstStrings;  // mode, result, exit code
     std::wstring failureStart;               // how the fourth string begins
+    std::wstring installerCode;              // the fifth string
 };
 
 class RunEventReport : public RunUpdateSeam, public ::testing::WithParamInterface<EventCase> {};
@@ -216,35 +218,41 @@ TEST_P(RunEventReport, OneEventNamesModeResultExitCodeAndFailedStep) {
     const RunEvent& event = g_seen.events[0];
     EXPECT_EQ(event.wEventId, c.wEventId);
     EXPECT_EQ(event.bError, c.bError);
+    EXPECT_FALSE(event.bWarning);
     EXPECT_EQ(MessageIdFor(event), (c.bError ? 0xC0000000ul : 0x40000000ul) | c.wEventId);
-    ASSERT_EQ(event.strings.size(), 4u);
+    ASSERT_EQ(event.strings.size(), 5u);
     EXPECT_EQ(std::vector<std::wstring>(event.strings.begin(), event.strings.begin() + 3), c.firstStrings);
     EXPECT_EQ(event.strings[3].substr(0, c.failureStart.size()), c.failureStart) << Narrow(event.strings[3]);
+    EXPECT_EQ(event.strings[4], c.installerCode);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, RunEventReport,
     ::testing::Values(
+        // The stand-in installer answers 3010.
         EventCase{"SilentInstallSucceeds", true, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, ERROR_SUCCESS,
-                  kEventInstallSucceeded, false, {L"silent install", L"Ok (0)", L"0"}, L"none"},
+                  kEventInstallSucceededRestartNeeded, false, {L"silent install", L"Ok (0)", L"0"}, L"none", L"3010"},
         EventCase{"InstallerCannotStart", true, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, ERROR_BAD_EXE_FORMAT,
                   kEventInstallFailed, true, {L"silent install", L"InstallerNotStarted (12)", L"1603"},
-                  L"start the installer, path \""},
+                  L"start the installer, path \"", L"none"},
         // The test program's folder holds no package, so no driver folder is found to extract.
         EventCase{"DriverExtractionFindsNoDrivers", true, {L"/s", L"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>"},
                   RunLockState::Taken, ERROR_SUCCESS, kEventDriverExtractionFailed, true,
-                  {L"driver extraction", L"NoDriverFolders (16)", L"1603"}, L"find the drivers to extract, path \""},
+                  {L"driver extraction", L"NoDriverFolders (16)", L"1603"}, L"find the drivers to extract, path \"",
+                  L"none"},
         EventCase{"SilentInstallWithoutLog", true, {L"/s", L"/vFORCE=TRUE"}, RunLockState::Taken, ERROR_SUCCESS,
-                  kEventInstallSucceeded, false, {L"silent install", L"Ok (0)", L"0"}, L"none"},
+                  kEventInstallSucceededRestartNeeded, false, {L"silent install", L"Ok (0)", L"0"}, L"none", L"3010"},
         EventCase{"PackageCopySucceeds", true, {L"/extract_all", L"<drv>"}, RunLockState::Taken, ERROR_SUCCESS,
-                  kEventPackageCopySucceeded, false, {L"package copy", L"Ok (0)", L"0"}, L"none"},
+                  kEventPackageCopySucceeded, false, {L"package copy", L"Ok (0)", L"0"}, L"none", L"none"},
         EventCase{"CommandLineRefused", true, {L"/s", L"/vFORCE"}, RunLockState::Taken, ERROR_SUCCESS,
-                  kEventCommandLineRefused, true, {L"none", L"BadValue (3)", L"1603"}, L"read the command line: "},
+                  kEventCommandLineRefused, true, {L"none", L"BadValue (3)", L"1603"},
+                  L"read the command line: FORCE is not followed by \"=\": [/vFORCE]", L"none"},
         EventCase{"AnotherRunWorks", true, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::HeldByAnotherRun, ERROR_SUCCESS,
                   kEventAnotherRunActive, true, {L"silent install", L"AnotherRunActive (13)", L"1618"},
-                  L"take the machine-wide run lock, Win32 error 1618: "},
+                  L"take the machine-wide run lock, Win32 error 1618: ", L"none"},
         EventCase{"NotAnAdministrator", false, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, ERROR_SUCCESS,
-                  kEventRunNotStarted, true, {L"none", L"NotAdministrator (15)", L"1603"}, L"check the user: "}),
+                  kEventRunNotStarted, true, {L"none", L"NotAdministrator (15)", L"1603"}, L"check the user: ",
+                  L"none"}),
     CaseName());
 
 TEST_F(RunUpdateSeam, UsagePageReportsNoEvent) {
