@@ -12,6 +12,8 @@ bool AsksForRestart(unsigned long dwCode) { return dwCode == 3010 || dwCode == 1
 
 RunEventId EventIdFor(int nMode, bool bCommandLineRead, bool bSucceeded, int nResultCode) {
     if (nResultCode == kResultAnotherRunActive) return kEventAnotherRunActive;
+    // Refused for what the command line asked, before anything was touched.
+    if (nResultCode == kResultNoVisibleDesktop) return kEventCommandLineRefused;
     if (!bCommandLineRead)
         return nResultCode == kResultModeConflict || nResultCode == kResultBadValue ? kEventCommandLineRefused
                                                                                      : kEventRunNotStarted;

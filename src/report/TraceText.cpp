@@ -38,6 +38,7 @@ std::wstring ResultCodeText(int nResultCode) {
     case kResultNotAdministrator: pszName = L"NotAdministrator"; break;
     case kResultNoDriverFolders: pszName = L"NoDriverFolders"; break;
     case kResultSelectionFailed: pszName = L"SelectionFailed"; break;
+    case kResultNoVisibleDesktop: pszName = L"NoVisibleDesktop"; break;
     default: break;
     }
     return std::wstring(pszName) + L" (" + std::to_wstring(nResultCode) + L")";

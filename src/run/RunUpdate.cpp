@@ -272,9 +272,11 @@ int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
     const bool bUsbPackage = ReadPackageProfile();
     CommandLineReading reading;
     int nRetCode = ParseCommandLine(*pOptions, argc, argv, reading);
+    // Where nobody can see a window (SYSTEM in session 0), a message box would wait for ever.
+    const bool bVisible = platform.pfnIsWindowStationVisible();
     // The usage page is no run: it leaves neither trace nor event.
     if (nRetCode == kResultOk && pOptions->nMode == ModeUsage) {
-        ShowUsage(platform.pfnMessageBox);
+        ShowUsage(bVisible ? platform.pfnMessageBox : nullptr);
         return ExitCodeFor(kResultOk);
     }
     run.trace.Start(started, GetCommandLineW(), TemporaryFolderForTrace(platform));
@@ -285,13 +287,22 @@ int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
     run.trace.Write(DescribeCommandLineReading(*pOptions, reading));
     run.bCommandLineRead = true;
     run.nMode = pOptions->nMode;
+    if (!bVisible) {
+        run.trace.Write(L"window station not visible: no message box, the read-only question takes the unattended answer");
+        // The installer without "-s" would wait on dialogs that nobody can answer.
+        if (pOptions->nMode == ModeInstall) {
+            run.failure.SetFinding(L"check who can answer the installer", L"",
+                                   L"an interactive install needs a desktop someone can see; add /s");
+            return EndRun(run, kResultNoVisibleDesktop, platform);
+        }
+    }
     if (pOptions->nMode == ModeExtractAll) {
         CopiedAmount copied;
         nRetCode = CopyPackage(pOptions->szTargetPath, copied, run.failure);
         if (nRetCode == kResultOk)
             run.trace.Write(L"package copied: " + CopiedText(copied) + L" into " + pOptions->szTargetPath);
     } else {
-        nRetCode = RunStaged(*pOptions, bUsbPackage, NamesUnattendedRun(argc, argv), platform, run);
+        nRetCode = RunStaged(*pOptions, bUsbPackage, NamesUnattendedRun(argc, argv) || !bVisible, platform, run);
     }
     return EndRun(run, nRetCode, platform);
 }
