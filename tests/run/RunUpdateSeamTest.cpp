@@ -526,7 +526,8 @@ struct TempPathCase : NamedCase {
 
 class TemporaryFolderChoice : public RunUpdateSeam, public ::testing::WithParamInterface<TempPathCase> {};
 
-// A run without LOGFILE= stops after the installer and leaves the staging folder where it made it.
+// A run whose LOGFILE= names a folder stops after the installer and leaves the staging folder
+// where it made it.
 TEST_P(TemporaryFolderChoice, StagesUnderGetTempPath2WsFolderWhereThePlatformHasIt) {
     const TempPathCase& c = GetParam();
     std::wstring folder2 = m_folder / c.pszTempPath2;
@@ -539,7 +540,7 @@ TEST_P(TemporaryFolderChoice, StagesUnderGetTempPath2WsFolderWhereThePlatformHas
     if (c.bTempPath2Found) m_pfnFindTempPath2 = &FoundTempPath2;
     const std::wstring staging2 = folder2 + L"KVNIC_INST_TEMP";
 
-    EXPECT_EQ(Run({L"/s"}, true), kExitFailure);
+    EXPECT_EQ(Run({L"/s", L"/vLOGFILE=" + m_folder.Path()}, true), kExitFailure);
 
     const std::wstring expected = c.stagedUnder == StagedUnder::Temp ? m_staging : staging2;
     EXPECT_EQ(g_seen.nLaunches, c.stagedUnder == StagedUnder::Nothing ? 0 : 1);
