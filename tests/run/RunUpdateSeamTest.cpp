@@ -255,6 +255,41 @@ INSTANTIATE_TEST_SUITE_P(
                   L"none"}),
     CaseName());
 
+// What the installer answered decides which success event an install reports; the exit code stays 0.
+struct InstallerCodeCase : NamedCase {
+    unsigned long dwInstallerExitCode;
+    RunEventId wEventId;
+    bool bWarning;
+    const wchar_t* pszField;
+};
+
+class InstallerCodeEventId : public RunUpdateSeam, public ::testing::WithParamInterface<InstallerCodeCase> {};
+
+TEST_P(InstallerCodeEventId, ChoosesTheEventAndItsTypeAndKeepsExitCodeZero) {
+    const InstallerCodeCase& c = GetParam();
+    g_seen.dwInstallerExitCode = c.dwInstallerExitCode;
+
+    EXPECT_EQ(Run({L"/s"}, true), 0);
+
+    ASSERT_EQ(g_seen.events.size(), 1u);
+    const RunEvent& event = g_seen.events[0];
+    EXPECT_EQ(event.wEventId, c.wEventId);
+    EXPECT_FALSE(event.bError);
+    EXPECT_EQ(event.bWarning, c.bWarning);
+    EXPECT_EQ(MessageIdFor(event), (c.bWarning ? 0x80000000ul : 0x40000000ul) | c.wEventId);
+    ASSERT_EQ(event.strings.size(), 5u);
+    EXPECT_EQ(event.strings[4], c.pszField);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, InstallerCodeEventId,
+    ::testing::Values(InstallerCodeCase{"Success", 0, kEventInstallSucceeded, false, L"0"},
+                      InstallerCodeCase{"RestartRequired", 3010, kEventInstallSucceededRestartNeeded, false, L"3010"},
+                      InstallerCodeCase{"RestartInitiated", 1641, kEventInstallSucceededRestartNeeded, false, L"1641"},
+                      InstallerCodeCase{"InstallersOwnFailure", 1603, kEventInstallerReportedCode, true, L"1603"},
+                      InstallerCodeCase{"MinusOne", 0xFFFFFFFFul, kEventInstallerReportedCode, true, L"4294967295"}),
+    CaseName());
+
 TEST_F(RunUpdateSeam, UsagePageReportsNoEvent) {
     EXPECT_EQ(Run({L"/?"}, true), 0);
     EXPECT_TRUE(g_seen.events.empty());
