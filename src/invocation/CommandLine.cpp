@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cwchar>
+#include <utility>
 
 #include "invocation/WhiteSpace.h"
 #include "package/PackageLayout.h"
@@ -62,21 +63,28 @@ bool CopyToField(wchar_t (&field)[kMaxPathChars], const std::wstring& text) {
     return true;
 }
 
-int Refuse(RunOptions& options, int nResult) {
+// Ends the parse: the record says so, the reading names the text and why.
+int Refuse(RunOptions& options, int nResult, CommandLineReading& reading, const std::wstring& text,
+           const wchar_t* pszWhy) {
     options.nMode = ModeInvalid;
+    reading.refusedText = text;
+    reading.refusal = pszWhy;
     return nResult;
 }
 
 // The value after a keyword's "=": it ends at the last blank before the next keyword's "=".
-// bCut tells whether a later "=" cut the text.
-std::wstring TakeValue(std::wstring text, bool& bCut) {
+// bCut tells whether a later "=" cut the text; rest is the text after the value's end.
+std::wstring TakeValue(std::wstring text, bool& bCut, std::wstring& rest) {
     bCut = false;
+    rest.clear();
     std::size_t p = text.find(L'=');
     if (p != std::wstring::npos && p > 0) {
+        rest = text.substr(p);
         text.erase(p);
         bCut = true;
         std::size_t blank = text.rfind(kBlank);
         if (blank != std::wstring::npos && blank > 0) {
+            rest = text.substr(blank + 1) + rest;
             text.erase(blank);
             StripTrailingWhiteSpace(text);
         }
@@ -84,9 +92,30 @@ std::wstring TakeValue(std::wstring text, bool& bCut) {
     return text;
 }
 
+std::wstring TakeValue(const std::wstring& text, bool& bCut) {
+    std::wstring rest;
+    return TakeValue(text, bCut, rest);
+}
+
 std::wstring TakeValue(const std::wstring& text) {
     bool bCut = false;
     return TakeValue(text, bCut);
+}
+
+// Where keyword stands as a word of its own: at the start of the text or right after white
+// space, from position from on. npos when nowhere.
+std::size_t FindKeyword(const std::wstring& text, const wchar_t* keyword, std::size_t from = 0) {
+    for (std::size_t at = text.find(keyword, from); at != std::wstring::npos; at = text.find(keyword, at + 1))
+        if (at == 0 || IsWhiteSpace(text[at - 1])) return at;
+    return std::wstring::npos;
+}
+
+// The "=" after keyword at position at, when only white space lies between; npos otherwise.
+std::size_t EqualsAfter(const std::wstring& text, std::size_t at, const wchar_t* keyword) {
+    if (text.compare(at, std::wcslen(keyword), keyword) != 0) return std::wstring::npos;
+    std::size_t i = at + std::wcslen(keyword);
+    while (i < text.size() && IsWhiteSpace(text[i])) ++i;
+    return i < text.size() && text[i] == L'=' ? i : std::wstring::npos;
 }
 
 // Finds keyword in text, which begins at the previous keyword's "=". Only the first occurrence
@@ -95,31 +124,66 @@ bool LookUpKeyword(const std::wstring& text, const wchar_t* keyword, std::wstrin
                    std::size_t& equalsAt) {
     std::size_t at = text.find(keyword);
     if (at == std::wstring::npos) return false;
-    std::size_t i = at + std::wcslen(keyword);
-    while (i < text.size() && IsWhiteSpace(text[i])) ++i;
-    if (i >= text.size() || text[i] != L'=') return false;
-    equalsAt = i;
-    value = TakeValue(text.substr(i + 1));
+    equalsAt = EqualsAfter(text, at, keyword);
+    if (equalsAt == std::wstring::npos) return false;
+    value = TakeValue(text.substr(equalsAt + 1));
     return true;
 }
 
-void LookUpAuxMac(RunOptions& options, const std::wstring& text) {
+bool LookUpAuxMac(RunOptions& options, const std::wstring& text) {
     std::wstring value;
     std::size_t equalsAt = 0;
-    if (LookUpKeyword(text, L"ENAUXMAC", value, equalsAt)) options.bEnableAuxMac = EqualsTrue(value);
+    if (!LookUpKeyword(text, L"ENAUXMAC", value, equalsAt)) return false;
+    options.bEnableAuxMac = EqualsTrue(value);
+    return true;
 }
 
-// "LOGFILE=" takes the rest of the text, inner and trailing blanks included.
-bool TakeLogFile(RunOptions& options, std::wstring& text) {
-    RemoveFront(text, 8);
+// ENAUXMAC where it stands as a word of its own with its "=", wherever that is.
+void FindAuxMacAnywhere(RunOptions& options, const std::wstring& text) {
+    for (std::size_t at = FindKeyword(text, L"ENAUXMAC"); at != std::wstring::npos;
+         at = FindKeyword(text, L"ENAUXMAC", at + 1)) {
+        const std::size_t equalsAt = EqualsAfter(text, at, L"ENAUXMAC");
+        if (equalsAt == std::wstring::npos) continue;
+        options.bEnableAuxMac = EqualsTrue(TakeValue(text.substr(equalsAt + 1)));
+        return;
+    }
+}
+
+const wchar_t kLogFileKeyword[] = L"LOGFILE=";
+constexpr std::size_t kLogFileKeywordLength = 8;
+
+// The blank that ends the driver folder: the first one that a keyword and its "=" follow
+// directly. npos when no keyword follows: the folder runs to the end.
+std::size_t DriverFolderEnd(const std::wstring& text) {
+    for (std::size_t blank = text.find(kBlank); blank != std::wstring::npos; blank = text.find(kBlank, blank + 1)) {
+        const std::size_t next = blank + 1;
+        if (text.compare(next, kLogFileKeywordLength, kLogFileKeyword) == 0) return blank;
+        for (const wchar_t* keyword : {L"FRESHINSTALL", L"FORCE", L"ENAUXMAC"})
+            if (EqualsAfter(text, next, keyword) != std::wstring::npos) return blank;
+    }
+    return std::wstring::npos;
+}
+
+// The log path after "LOGFILE=", leading white space stripped, inner and trailing blanks kept.
+const wchar_t* StoreLogFile(RunOptions& options, std::wstring path) {
+    StripLeadingWhiteSpace(path);
+    if (path.empty()) return L"LOGFILE= names no file";
+    if (!CopyToField(options.szLogFile, path)) return L"the result log path is longer than 259 characters";
+    return nullptr;
+}
+
+// "LOGFILE=" at the front of text takes the rest of the text.
+const wchar_t* TakeLogFile(RunOptions& options, std::wstring& text) {
+    RemoveFront(text, kLogFileKeywordLength);
     StripLeadingWhiteSpace(text);
-    return CopyToField(options.szLogFile, text);
+    return StoreLogFile(options, text);
 }
 
-}  // namespace
-
-int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int argc,
-                         const wchar_t* const argv[]) {
+// One keyword argument; bNextRead tells that a FORCE group read the argument after it.
+int ReadKeywordArgument(RunOptions& options, std::wstring text, int index, int argc, const wchar_t* const argv[],
+                        CommandLineReading& reading, bool& bNextRead) {
+    bNextRead = false;
+    const std::wstring argument = argv[index];
     RemoveFront(text, 2);
     StripLeadingWhiteSpace(text);
 
@@ -128,23 +192,50 @@ int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int 
         StripLeadingWhiteSpace(text);
     }
 
+    // LOGFILE= wherever it stands as a word takes the rest of the argument, blanks and all. The
+    // keywords are read in front of it only, with its "=" left there, so that the value before
+    // it ends where it would end before any other keyword.
+    const std::size_t logAt = FindKeyword(text, kLogFileKeyword);
+    std::wstring logHere;
+    if (logAt != std::wstring::npos) {
+        logHere = text.substr(logAt + kLogFileKeywordLength);
+        text.erase(logAt + kLogFileKeywordLength);
+    }
+    const std::wstring keywords = text;
+    bool bAuxMacSet = false;
+
     if (BeginsWith(text, L"EXTRACTDRIVERS")) {
         // The "=" after the keyword is assumed, not checked.
         RemoveFront(text, 15);
         StripLeadingWhiteSpace(text);
-        std::size_t blank = text.find(kBlank);
-        if (blank == std::wstring::npos) return Refuse(options, kResultBadValue);
-        std::wstring folder = text.substr(0, blank);
-        if (folder.size() + std::wcslen(kExtractionSubfolder) >= kMaxPathChars) return Refuse(options, kResultBadValue);
+        if (text.find(kBlank) == std::wstring::npos)
+            return Refuse(options, kResultBadValue, reading, argument, L"the driver folder is not followed by a blank");
+        // The folder runs to the next keyword: a folder name may hold blanks.
+        const std::size_t end = DriverFolderEnd(text);
+        std::wstring folder = text.substr(0, end);
+        StripTrailingWhiteSpace(folder);
+        if (folder.size() + std::wcslen(kExtractionSubfolder) >= kMaxPathChars)
+            return Refuse(options, kResultBadValue, reading, argument, L"the driver folder is longer than 248 characters");
         CopyToField(options.szDriverPath, folder + kExtractionSubfolder);
         options.nMode = ModeExtractDrivers;
-        text.erase(0, blank + 1);
+        text = end == std::wstring::npos ? std::wstring() : text.substr(end + 1);
+    }
+
+    // ENAUXMAC in front of a group is read as it would be inside one.
+    const std::size_t auxMacEquals = EqualsAfter(text, 0, L"ENAUXMAC");
+    if (auxMacEquals != std::wstring::npos) {
+        bool bCut = false;
+        std::wstring rest;
+        options.bEnableAuxMac = EqualsTrue(TakeValue(text.substr(auxMacEquals + 1), bCut, rest));
+        bAuxMacSet = true;
+        text = rest;
     }
 
     if (BeginsWith(text, L"FRESHINSTALL")) {
         RemoveFront(text, 12);
         StripLeadingWhiteSpace(text);
-        if (!BeginsWith(text, L"=")) return Refuse(options, kResultBadValue);
+        if (!BeginsWith(text, L"="))
+            return Refuse(options, kResultBadValue, reading, argument, L"FRESHINSTALL is not followed by \"=\"");
         const std::wstring rest = text;
         bool bCut = false;
         std::wstring value = TakeValue(text.substr(1), bCut);
@@ -152,7 +243,7 @@ int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int 
             std::wstring force;
             std::size_t forceEquals = 0;
             if (LookUpKeyword(rest, L"FORCE", force, forceEquals)) {
-                LookUpAuxMac(options, rest.substr(forceEquals));
+                bAuxMacSet = LookUpAuxMac(options, rest.substr(forceEquals)) || bAuxMacSet;
                 options.bForce = EqualsTrue(force);
             }
         }
@@ -161,64 +252,129 @@ int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int 
         text = value;
     }
 
+    bool bTextIsNextArgument = false;
     if (BeginsWith(text, L"FORCE")) {
         RemoveFront(text, 5);
         StripLeadingWhiteSpace(text);
-        if (!BeginsWith(text, L"=")) return Refuse(options, kResultBadValue);
+        if (!BeginsWith(text, L"="))
+            return Refuse(options, kResultBadValue, reading, argument, L"FORCE is not followed by \"=\"");
         bool bCut = false;
         std::wstring value = TakeValue(text.substr(1), bCut);
-        if (bCut) LookUpAuxMac(options, text);
+        if (bCut) bAuxMacSet = LookUpAuxMac(options, text) || bAuxMacSet;
         options.bForce = EqualsTrue(value);
         options.nMode = ModeSilentInstall;
 
-        // After a FORCE group the log file comes from the next argument, which stays for the
+        // After a FORCE group the log file may come from the next argument, which stays for the
         // caller to examine as well.
         text = index + 1 < argc ? UpperCased(argv[index + 1]) : std::wstring();
-        if (BeginsWith(text, L"LOGFILE=") && !TakeLogFile(options, text)) return Refuse(options, kResultBadValue);
+        bTextIsNextArgument = true;
+        if (BeginsWith(text, kLogFileKeyword)) {
+            bNextRead = true;
+            if (logAt != std::wstring::npos)
+                return Refuse(options, kResultBadValue, reading, argv[index + 1],
+                              L"a second result log after the one the keyword argument before it names");
+            if (const wchar_t* pszWhy = TakeLogFile(options, text))
+                return Refuse(options, kResultBadValue, reading, argv[index + 1], pszWhy);
+        }
     }
 
-    if (BeginsWith(text, L"LOGFILE=") && !TakeLogFile(options, text)) return Refuse(options, kResultBadValue);
+    // The next argument's text, once read as a log path, is looked at once more as keyword text.
+    if (bTextIsNextArgument && BeginsWith(text, kLogFileKeyword)) {
+        if (const wchar_t* pszWhy = TakeLogFile(options, text))
+            return Refuse(options, kResultBadValue, reading, argv[index + 1], pszWhy);
+    }
+    if (logAt != std::wstring::npos) {
+        if (const wchar_t* pszWhy = StoreLogFile(options, logHere))
+            return Refuse(options, kResultBadValue, reading, argument, pszWhy);
+    }
+    // ENAUXMAC outside a group, wherever it stands.
+    if (!bAuxMacSet) FindAuxMacAnywhere(options, keywords);
     return kResultOk;
 }
 
-int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[]) {
+bool BeginsWithSwitch(const std::wstring& arg, const wchar_t* prefix) {
+    return IsSwitch(arg.substr(0, std::wcslen(prefix)), prefix);
+}
+
+// An argument that changes nothing is listed, except a result log that no keyword argument
+// reads: the run would end without the log its caller asked for.
+int Ignore(RunOptions& options, const std::wstring& arg, CommandLineReading& reading) {
+    if (BeginsWith(UpperCased(arg), kLogFileKeyword))
+        return Refuse(options, kResultBadValue, reading, arg,
+                      L"a result log that no keyword argument reads (LOGFILE= belongs in the /v text, or after a FORCE group)");
+    reading.ignored.push_back(arg);
+    return kResultOk;
+}
+
+}  // namespace
+
+int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int argc,
+                         const wchar_t* const argv[]) {
+    CommandLineReading reading;
+    bool bNextRead = false;
+    return ReadKeywordArgument(options, std::move(text), index, argc, argv, reading, bNextRead);
+}
+
+int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[], CommandLineReading& reading) {
+    reading = CommandLineReading();
     options.nMode = ModeInstall;
     options.bForce = false;
     options.bEnableAuxMac = true;
+    const wchar_t kConflict[] = L"a mode switch after the mode was already chosen";
 
+    bool bSilentSwitch = false;  // "/s" was given: nothing after it makes the install interactive
+    bool bNextRead = false;      // a FORCE group read the argument after its own
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
+        const bool bReadAlready = bNextRead;
+        bNextRead = false;
         if (IsSwitch(arg, L"/h") || IsSwitch(arg, L"/?")) {
-            if (options.nMode != ModeInstall) return Refuse(options, kResultModeConflict);
+            if (options.nMode != ModeInstall) return Refuse(options, kResultModeConflict, reading, arg, kConflict);
             options.nMode = ModeUsage;
-        } else if (IsSwitch(arg, L"/extract_all")) {
-            if (options.nMode != ModeInstall) return Refuse(options, kResultModeConflict);
-            if (i + 1 >= argc) return Refuse(options, kResultBadValue);
-            ++i;
-            if (!CopyToField(options.szTargetPath, argv[i])) return Refuse(options, kResultBadValue);
+        } else if (IsSwitch(arg, L"/extract_all") || BeginsWithSwitch(arg, L"/extract_all:")) {
+            if (options.nMode != ModeInstall) return Refuse(options, kResultModeConflict, reading, arg, kConflict);
+            // "/extract_all:<path>", as the usage page writes it, is the same as the path after it.
+            const bool bColonForm = arg.size() > std::wcslen(L"/extract_all");
+            if (!bColonForm && i + 1 >= argc)
+                return Refuse(options, kResultBadValue, reading, arg, L"/extract_all without the folder after it");
+            const std::wstring target = bColonForm ? arg.substr(std::wcslen(L"/extract_all:")) : argv[++i];
+            if (target.empty())
+                return Refuse(options, kResultBadValue, reading, arg, L"/extract_all: without a folder");
+            if (!CopyToField(options.szTargetPath, target))
+                return Refuse(options, kResultBadValue, reading, target, L"the folder is longer than 259 characters");
             options.nMode = ModeExtractAll;
         } else if (IsSwitch(arg, L"/s")) {
-            if (options.nMode != ModeInstall) return Refuse(options, kResultModeConflict);
+            if (options.nMode != ModeInstall) return Refuse(options, kResultModeConflict, reading, arg, kConflict);
             options.nMode = ModeSilentInstall;
+            bSilentSwitch = true;
             if (i + 1 < argc) {
                 // The argument after "/s" is always consumed, whatever it is.
                 ++i;
                 std::wstring next = UpperCased(argv[i]);
                 if (BeginsWith(next, L"/V")) {
-                    int nResult = ParseKeywordArgument(options, next, i, argc, argv);
+                    int nResult = ReadKeywordArgument(options, next, i, argc, argv, reading, bNextRead);
                     if (nResult != 0) return nResult;
                 } else if (BeginsWith(next, L"/?")) {
                     options.nMode = ModeUsage;
+                } else if (Ignore(options, argv[i], reading) != kResultOk) {
+                    return kResultBadValue;
                 }
             }
         } else if (arg.find(L"/v") != std::wstring::npos) {
-            int nResult = ParseKeywordArgument(options, UpperCased(arg), i, argc, argv);
+            int nResult = ReadKeywordArgument(options, UpperCased(arg), i, argc, argv, reading, bNextRead);
             if (nResult != 0) return nResult;
-            // A stand-alone keyword argument runs the installer interactively, even after "/s".
-            if (options.nMode == ModeSilentInstall) options.nMode = ModeInstall;
+            // A stand-alone keyword argument runs the installer interactively, unless "/s" was given.
+            if (options.nMode == ModeSilentInstall && !bSilentSwitch) options.nMode = ModeInstall;
+        } else if (!bReadAlready && Ignore(options, arg, reading) != kResultOk) {
+            return kResultBadValue;
         }
     }
     return kResultOk;
+}
+
+int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[]) {
+    CommandLineReading reading;
+    return ParseCommandLine(options, argc, argv, reading);
 }
 
 bool NamesUnattendedRun(int argc, const wchar_t* const argv[]) {

@@ -12,5 +12,5 @@ void ShowUsage(int (*pfnMessageBox)(const wchar_t* text, const wchar_t* caption,
     for (const wchar_t* line : kUsageLines) std::wprintf(line);
     // A caller reading redirected output gets the whole page before the box blocks the run.
     std::fflush(stdout);
-    pfnMessageBox(UsageText().c_str(), kUsageCaption, kMessageBoxOk);
+    if (pfnMessageBox != nullptr) pfnMessageBox(UsageText().c_str(), kUsageCaption, kMessageBoxOk);
 }

@@ -18,6 +18,7 @@ enum ResultCode : int {
     kResultNotAdministrator = 15,   // the user is no member of the Administrators group
     kResultNoDriverFolders = 16,    // a driver extraction found none of the family's driver folders
     kResultSelectionFailed = 17,    // the installer would find another INF or install-control choice
+    kResultNoVisibleDesktop = 18,   // an interactive install where nobody can see the installer's windows
 };
 
 // The failure exit code callers see, whatever step failed,

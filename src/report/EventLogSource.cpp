@@ -60,7 +60,9 @@ void ReportRunEvent(const RunEvent& event) {
     if (!source) return;
     std::vector<const wchar_t*> strings;
     for (const std::wstring& text : event.strings) strings.push_back(text.c_str());
-    ReportEventW(source.Get(), event.bError ? EVENTLOG_ERROR_TYPE : EVENTLOG_INFORMATION_TYPE, 0,
+    ReportEventW(source.Get(), event.bError     ? EVENTLOG_ERROR_TYPE
+                 : event.bWarning ? EVENTLOG_WARNING_TYPE
+                                  : EVENTLOG_INFORMATION_TYPE, 0,
                  MessageIdFor(event), nullptr, static_cast<WORD>(strings.size()), 0,
                  strings.empty() ? nullptr : strings.data(), nullptr);
 }

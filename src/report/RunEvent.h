@@ -11,17 +11,20 @@ enum RunEventId : unsigned short {
     kEventInstallSucceeded = 100,
     kEventDriverExtractionSucceeded = 101,
     kEventPackageCopySucceeded = 102,
+    kEventInstallSucceededRestartNeeded = 103,  // the installer answered 3010 or 1641
     kEventInstallFailed = 200,
     kEventDriverExtractionFailed = 201,
     kEventPackageCopyFailed = 202,
     kEventCommandLineRefused = 203,
     kEventAnotherRunActive = 204,
     kEventRunNotStarted = 205,  // not an administrator, or out of memory before the command line was read
+    kEventInstallerReportedCode = 300,  // every step succeeded, but the installer answered another nonzero code
 };
 
 struct RunEvent {
     RunEventId wEventId;
-    bool bError;                       // Error event, else Information
+    bool bError;                       // Error event, else Information (or Warning)
+    bool bWarning = false;             // Warning event
     // %1 mode, %2 result, %3 exit code, %4 failed step (or "none"), %5 the installer's exit code
     // ("none" when no installer ran), %6 the package's driver version(s) ("none" when the run
     // read none), %7 this program's own version.
@@ -30,10 +33,12 @@ struct RunEvent {
 
 // The event of a run that ended. nMode: the RunMode the command line chose (ModeInvalid when it
 // was refused or never read); bCommandLineRead: the parser accepted it; failureText: the failed
-// step as the trace describes it, empty for a success; driverVersions: DriverVersionField of the
-// staged package, empty when the run read no INF.
+// step as the trace describes it, empty for a success; bInstallerRan: the installer ran and
+// ended with dwInstallerExitCode; driverVersions: DriverVersionField of the staged package,
+// empty when the run read no INF.
 RunEvent ComposeRunEvent(int nMode, bool bCommandLineRead, int nResultCode, int nExitCode,
-                         const std::wstring& failureText, const std::wstring& driverVersions);
+                         const std::wstring& failureText, bool bInstallerRan, unsigned long dwInstallerExitCode,
+                         const std::wstring& driverVersions);
 
 // The full message ID of the table entry for an event (severity bits included), as ReportEventW
 // takes it.

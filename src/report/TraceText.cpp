@@ -5,9 +5,11 @@
 #include "package/ResultCodes.h"
 
 std::wstring FormatTraceTime(const TraceClock& c) {
+    const int nOffset = c.nUtcOffsetMinutes < 0 ? -c.nUtcOffsetMinutes : c.nUtcOffsetMinutes;
     wchar_t sz[64];
-    std::swprintf(sz, 64, L"%04d-%02d-%02d %02d:%02d:%02d.%03d", c.nYear, c.nMonth, c.nDay, c.nHour, c.nMinute,
-                  c.nSecond, c.nMilliseconds);
+    std::swprintf(sz, 64, L"%04d-%02d-%02dT%02d:%02d:%02d.%03d%lc%02d:%02d", c.nYear, c.nMonth, c.nDay, c.nHour,
+                  c.nMinute, c.nSecond, c.nMilliseconds, c.nUtcOffsetMinutes < 0 ? L'-' : L'+', nOffset / 60,
+                  nOffset % 60);
     return sz;
 }
 
@@ -36,6 +38,7 @@ std::wstring ResultCodeText(int nResultCode) {
     case kResultNotAdministrator: pszName = L"NotAdministrator"; break;
     case kResultNoDriverFolders: pszName = L"NoDriverFolders"; break;
     case kResultSelectionFailed: pszName = L"SelectionFailed"; break;
+    case kResultNoVisibleDesktop: pszName = L"NoVisibleDesktop"; break;
     default: break;
     }
     return std::wstring(pszName) + L" (" + std::to_wstring(nResultCode) + L")";

@@ -7,11 +7,14 @@
 
 // The text of the run's trace: plain string rules, no platform calls.
 
+// Local time and how far it lies ahead of UTC.
 struct TraceClock {
     int nYear, nMonth, nDay, nHour, nMinute, nSecond, nMilliseconds;
+    int nUtcOffsetMinutes;
 };
 
-// "2026-12-11 00:03:07.042"
+// ISO 8601 with the UTC offset, so that traces from machines in other time zones line up:
+// "2026-12-11T00:03:07.042+01:00"
 std::wstring FormatTraceTime(const TraceClock& clock);
 
 // One line of a run: every line names the process, so overlapping runs stay apart. Ends in CRLF.

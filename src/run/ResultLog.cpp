@@ -32,11 +32,27 @@ std::wstring PlatformFullPath(const std::wstring& path) {
     return std::wstring(buffer.data(), got);
 }
 
-// Appends the driver's install log to the new log. Its result is not needed: a log without
-// the driver's part still carries the record.
-void AppendDriverLog(HANDLE hLog, const std::wstring& driverLog) {
-    FileHandle source(CreateFileW(driverLog.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!source) return;
+unsigned long long FileTimeValue(const FILETIME& time) {
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// Appends the driver's install log to the new log when it is one the rule allows, judged on
+// the handle it is read through. The copy's own result is not needed: a log without the
+// driver's part still carries the record.
+void AppendDriverLog(HANDLE hLog, DriverLogTaking& driverLog) {
+    FileHandle source(CreateFileW(driverLog.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!source) {
+        driverLog.outcome = DriverLogTaking::Outcome::Missing;
+        return;
+    }
+    FILETIME lastWrite = {};
+    if (driverLog.ullWrittenNotBefore != 0 &&
+        (!GetFileTime(source.Get(), nullptr, nullptr, &lastWrite) ||
+         FileTimeValue(lastWrite) + kFileTimeGranularity < driverLog.ullWrittenNotBefore)) {
+        driverLog.outcome = DriverLogTaking::Outcome::Earlier;
+        return;
+    }
+    driverLog.outcome = DriverLogTaking::Outcome::Copied;
     std::vector<char> buffer(64 * 1024);
     DWORD dwRead = 0;
     while (ReadFile(source.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &dwRead, nullptr) && dwRead > 0) {
@@ -48,9 +64,9 @@ void AppendDriverLog(HANDLE hLog, const std::wstring& driverLog) {
 }  // namespace
 
 int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine& engine, bool bUsbPackage,
-                     StepFailure& failure) {
+                     DriverLogTaking& driverLog, StepFailure& failure) {
     hLog.Reset();
-    const std::wstring driverLog = DriverInstallLogFolder(bUsbPackage, IsRunningUnderWow64()) + kDriverInstallLogFile;
+    driverLog.path = DriverInstallLogFolder(bUsbPackage, IsRunningUnderWow64()) + kDriverInstallLogFile;
 
     std::wstring logPath = options.szLogFile;
     int nResult = ResolveModuleRelative(logPath);

@@ -4,6 +4,7 @@
 #include "run/InstallerLaunch.h"
 #include "run/RunLock.h"
 #include "run/TempPathLookup.h"
+#include "run/WindowStation.h"
 
 // The platform calls the run makes that a test must be able to stand in for.
 struct RunPlatform {
@@ -22,6 +23,9 @@ struct RunPlatform {
     bool (*pfnEnforceRedirectionTrust)();
     // The run's one Application event.
     void (*pfnReportEvent)(const RunEvent& event);
+    // Whether anyone can see a window of this process (IsWindowStationVisible); when nobody can,
+    // the run shows no message box and asks no question.
+    bool (*pfnIsWindowStationVisible)() = &IsWindowStationVisible;
 };
 
 // The real calls, as the shipped program makes them.

@@ -44,13 +44,27 @@ struct RunRecord {
     StepFailure failure;
     int nMode = ModeInvalid;
     bool bCommandLineRead = false;
+    bool bInstallerRan = false;
+    unsigned long dwInstallerExitCode = 0;
     std::wstring driverVersions;  // the event's field; empty until the staged package's INFs are read
 };
 
+long long FileTimeOf(const SYSTEMTIME& time) {
+    FILETIME fileTime = {};
+    SystemTimeToFileTime(&time, &fileTime);
+    return static_cast<long long>((static_cast<unsigned long long>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime);
+}
+
+// Local time with its offset from UTC, both from one reading of the clock.
 TraceClock Now() {
-    SYSTEMTIME now = {};
-    GetLocalTime(&now);
-    return TraceClock{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+    SYSTEMTIME utc = {};
+    GetSystemTime(&utc);
+    SYSTEMTIME now = utc;
+    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &now);
+    constexpr long long kFileTimePerMinute = 60ll * 10000000ll;
+    const int nOffsetMinutes = static_cast<int>((FileTimeOf(now) - FileTimeOf(utc)) / kFileTimePerMinute);
+    return TraceClock{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
+                      nOffsetMinutes};
 }
 
 std::wstring CopiedText(const CopiedAmount& copied) {
@@ -144,6 +158,7 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     std::wmemcpy(options.szTargetPath, stagingFolder.c_str(), stagingFolder.size() + 1);
 
     CFileOpEngine engine(bUnattended);
+    DriverLogTaking driverLog;
     StagingLeftover leftover = StagingLeftover::None;
     // Held until the folder is removed: nobody can move it and put another in its place. The
     // installer is handed the hold too, so it outlives this process while the installer works.
@@ -164,6 +179,11 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         // As the installer will find them: the chosen INF of each pair active.
         NoteDriverVersions(stagingFolder, bUsbPackage, run);
         trace.Write(std::wstring(L"installer started: ") + szCommandLine);
+        // A driver log older than this is an earlier install's.
+        FILETIME installerStarted = {};
+        GetSystemTimeAsFileTime(&installerStarted);
+        driverLog.ullWrittenNotBefore =
+            (static_cast<unsigned long long>(installerStarted.dwHighDateTime) << 32) | installerStarted.dwLowDateTime;
         InstallerWait wait;
         wait.onStillWaiting = [&trace](const std::wstring& line) { trace.Write(line); };
         // Its exit code is recorded, never judged; but an installer that never ran installed nothing.
@@ -175,6 +195,8 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         if (wait.dwJobError != ERROR_SUCCESS)
             trace.Write(L"installer not in a job of its own (Win32 error " + std::to_wstring(wait.dwJobError) + L": " +
                         SystemErrorText(wait.dwJobError) + L"): the run waited for Setup.exe alone, not for processes it started");
+        run.bInstallerRan = true;
+        run.dwInstallerExitCode = wait.dwExitCode;
         trace.Write(L"installer ended: exit code " + std::to_wstring(wait.dwExitCode) + L" (recorded only)");
         if (wait.nOutliving > 0)
             trace.Write(L"installer processes outlived Setup.exe: " +
@@ -188,15 +210,26 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         trace.Write(std::wstring(L"drivers extracted: into ") + options.szDriverPath);
     }
 
-    FileHandle hLog;
-    nRetCode = PrepareResultLog(hLog, options, engine, bUsbPackage, failure);
-    if (nRetCode != kResultOk) return nRetCode;
-    // A record that did not reach the log would leave the caller without the sign of success.
-    if (!AppendLogRecord(std::move(hLog), nRetCode)) {
-        failure.Set(L"write the result log's record", options.szLogFile, GetLastError());
-        return kResultCannotCreateLog;
+    if (options.szLogFile[0] == L'\0') {
+        // The record says only that every step succeeded, which the exit code says as well.
+        trace.Write(L"no result log asked for (no LOGFILE=): none written");
+    } else {
+        FileHandle hLog;
+        nRetCode = PrepareResultLog(hLog, options, engine, bUsbPackage, driverLog, failure);
+        if (nRetCode != kResultOk) return nRetCode;
+        // A record that did not reach the log would leave the caller without the sign of success.
+        if (!AppendLogRecord(std::move(hLog), nRetCode)) {
+            failure.Set(L"write the result log's record", options.szLogFile, GetLastError());
+            return kResultCannotCreateLog;
+        }
+        trace.Write(std::wstring(L"result log written: ") + options.szLogFile);
+        if (driverLog.outcome == DriverLogTaking::Outcome::Earlier)
+            trace.Write(L"the installer left no log of this run: " + driverLog.path +
+                        L" was last written before the installer started; the result log holds the record alone");
+        else if (driverLog.outcome == DriverLogTaking::Outcome::Missing && bInstall)
+            trace.Write(L"the installer left no log of this run: no " + driverLog.path +
+                        L"; the result log holds the record alone");
     }
-    trace.Write(std::wstring(L"result log written: ") + options.szLogFile);
     // The delete opens the folder for removal itself, which the hold (no delete sharing) would
     // refuse; it opens it relative to its parent and never follows a link.
     heldStagingFolder.Reset();
@@ -220,8 +253,8 @@ int EndRun(RunRecord& run, int nRetCode, const RunPlatform& platform) {
         run.trace.Write(L"failed: " + failureText);
     }
     run.trace.Write(FormatRunEnd(nRetCode, nExitCode));
-    platform.pfnReportEvent(
-        ComposeRunEvent(run.nMode, run.bCommandLineRead, nRetCode, nExitCode, failureText, run.driverVersions));
+    platform.pfnReportEvent(ComposeRunEvent(run.nMode, run.bCommandLineRead, nRetCode, nExitCode, failureText,
+                                            run.bInstallerRan, run.dwInstallerExitCode, run.driverVersions));
     return nExitCode;
 }
 
@@ -229,11 +262,6 @@ std::wstring TemporaryFolderForTrace(const RunPlatform& platform) {
     std::wstring temp;
     ReadTemporaryFolder(platform.pfnFindTempPath2(), temp);
     return temp;
-}
-
-const wchar_t* CommandLineFinding(int nRetCode) {
-    return nRetCode == kResultModeConflict ? L"a second mode switch after the mode was chosen"
-                                           : L"a switch without its value, or a malformed keyword";
 }
 
 }  // namespace
@@ -259,26 +287,39 @@ int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
         return EndRun(run, kResultOutOfResources, platform);
     }
     const bool bUsbPackage = ReadPackageProfile();
-    int nRetCode = ParseCommandLine(*pOptions, argc, argv);
+    CommandLineReading reading;
+    int nRetCode = ParseCommandLine(*pOptions, argc, argv, reading);
+    // Where nobody can see a window (SYSTEM in session 0), a message box would wait for ever.
+    const bool bVisible = platform.pfnIsWindowStationVisible();
     // The usage page is no run: it leaves neither trace nor event.
     if (nRetCode == kResultOk && pOptions->nMode == ModeUsage) {
-        ShowUsage(platform.pfnMessageBox);
+        ShowUsage(bVisible ? platform.pfnMessageBox : nullptr);
         return ExitCodeFor(kResultOk);
     }
     run.trace.Start(started, GetCommandLineW(), TemporaryFolderForTrace(platform));
     if (nRetCode != kResultOk) {
-        run.failure.SetFinding(L"read the command line", L"", CommandLineFinding(nRetCode));
+        run.failure.SetFinding(L"read the command line", L"", DescribeCommandLineRefusal(reading));
         return EndRun(run, nRetCode, platform);
     }
+    run.trace.Write(DescribeCommandLineReading(*pOptions, reading));
     run.bCommandLineRead = true;
     run.nMode = pOptions->nMode;
+    if (!bVisible) {
+        run.trace.Write(L"window station not visible: no message box, the read-only question takes the unattended answer");
+        // The installer without "-s" would wait on dialogs that nobody can answer.
+        if (pOptions->nMode == ModeInstall) {
+            run.failure.SetFinding(L"check who can answer the installer", L"",
+                                   L"an interactive install needs a desktop someone can see; add /s");
+            return EndRun(run, kResultNoVisibleDesktop, platform);
+        }
+    }
     if (pOptions->nMode == ModeExtractAll) {
         CopiedAmount copied;
         nRetCode = CopyPackage(pOptions->szTargetPath, copied, run.failure);
         if (nRetCode == kResultOk)
             run.trace.Write(L"package copied: " + CopiedText(copied) + L" into " + pOptions->szTargetPath);
     } else {
-        nRetCode = RunStaged(*pOptions, bUsbPackage, NamesUnattendedRun(argc, argv), platform, run);
+        nRetCode = RunStaged(*pOptions, bUsbPackage, NamesUnattendedRun(argc, argv) || !bVisible, platform, run);
     }
     return EndRun(run, nRetCode, platform);
 }

@@ -7,6 +7,7 @@
 #include "run/RunLock.h"
 #include "run/RunPlatform.h"
 #include "run/TempPathLookup.h"
+#include "run/WindowStation.h"
 
 namespace {
 int ShowSystemMessageBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
@@ -17,6 +18,6 @@ int ShowSystemMessageBox(const wchar_t* text, const wchar_t* caption, unsigned s
 const RunPlatform& SystemPlatform() {
     static const RunPlatform platform = {&IsAdminMember,  &ShowSystemMessageBox, &LaunchAndWait,
                                          &TakeRunLock,    &FindTempPath2,        &EnforceRedirectionTrust,
-                                         &ReportRunEvent};
+                                         &ReportRunEvent, &IsWindowStationVisible};
     return platform;
 }

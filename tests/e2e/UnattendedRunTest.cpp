@@ -58,8 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Control: the same extraction without "/s" asks.
         LeftoverCase{"ExtractionWithoutSilentSwitch", L"\"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>\"", {Answer::Yes}, false},
         LeftoverCase{"ExtractionWithSilentSwitch", L"/s \"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>\"", {}, false},
-        // A second keyword argument makes the install interactive; "/s" still rules out questions.
-        LeftoverCase{"InteractiveInstallAfterSilentSwitch", L"/s /vFORCE=TRUE \"/vLOGFILE=<log>\"", {}, true},
+        // A second keyword argument after "/s": the run stays silent and asks nothing.
+        LeftoverCase{"SecondKeywordArgumentAfterSilentSwitch", L"/s /vFORCE=TRUE \"/vLOGFILE=<log>\"", {}, true},
         // Control: an interactive install asks.
         LeftoverCase{"InteractiveInstall", L"\"/vLOGFILE=<log>\"", {Answer::Yes}, true},
         LeftoverCase{"SilentInstallOfAReadOnlyPackage", L"/s /vLOGFILE=<log>", {}, true, true}),

@@ -41,7 +41,7 @@ std::vector<ParseCase> DocumentedCases() {
         ParseCase("QuestionMarkThenH", {L"/?", L"/h"}, 1, ModeInvalid),
         ParseCase("ExtractAllKeepsCase", {L"/extract_all", L"C:\\Out"}, 0, ModeExtractAll).Target(L"C:\\Out"),
         ParseCase("ExtractAllWithoutPath", {L"/extract_all"}, 3, ModeInvalid),
-        ParseCase("ExtractAllColonFormIgnored", {L"/extract_all:C:\\Out"}, 0, ModeInstall),
+        ParseCase("ExtractAllColonForm", {L"/extract_all:C:\\Out"}, 0, ModeExtractAll).Target(L"C:\\Out"),
         ParseCase("Silent", {L"/s"}, 0, ModeSilentInstall),
         ParseCase("SilentThenQuestionMark", {L"/s", L"/?"}, 0, ModeUsage),
         ParseCase("SilentConsumesH", {L"/s", L"/h"}, 0, ModeSilentInstall),
@@ -53,9 +53,10 @@ std::vector<ParseCase> DocumentedCases() {
         ParseCase("ExtractDriversWithoutBlank", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv"}, 3, ModeInvalid),
         ParseCase("ExtractDriversTrailingBlank", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv "}, 0, ModeExtractDrivers)
             .Driver(L"C:\\DRV\\production"),
-        ParseCase("ExtractDriversFolderEndsAtBlank",
+        ParseCase("ExtractDriversFolderKeepsBlank",
                   {L"/s", L"/vEXTRACTDRIVERS=C:\\My Drivers LOGFILE=C:\\r.log"}, 0, ModeExtractDrivers)
-            .Driver(L"C:\\MY\\production"),
+            .Driver(L"C:\\MY DRIVERS\\production")
+            .Log(L"C:\\R.LOG"),
         ParseCase("QuietFlagThenLog", {L"/s", L"/v/qn LOGFILE=C:\\r.log"}, 0, ModeSilentInstall).Log(L"C:\\R.LOG"),
         ParseCase("LogKeepsInnerBlank", {L"/s", L"/vLOGFILE=C:\\Logs\\run 1.log"}, 0, ModeSilentInstall)
             .Log(L"C:\\LOGS\\RUN 1.LOG"),
@@ -64,9 +65,9 @@ std::vector<ParseCase> DocumentedCases() {
             .Force()
             .NoAuxMac()
             .Log(L"C:\\R.LOG"),
-        ParseCase("LogAfterForceInSameArgumentIgnored", {L"/s", L"/vFORCE=TRUE LOGFILE=C:\\r.log"}, 0,
-                  ModeSilentInstall)
-            .Force(),
+        ParseCase("LogAfterForceInSameArgument", {L"/s", L"/vFORCE=TRUE LOGFILE=C:\\r.log"}, 0, ModeSilentInstall)
+            .Force()
+            .Log(L"C:\\R.LOG"),
         ParseCase("ForceValueKeepsTrailingBlank", {L"/s", L"/vFORCE=true "}, 0, ModeSilentInstall),
         ParseCase("ForceValueKeepsLeadingBlank", {L"/s", L"/vFORCE = TRUE"}, 0, ModeSilentInstall),
         ParseCase("ForceWithoutEquals", {L"/s", L"/vFORCE"}, 3, ModeInvalid),
@@ -74,13 +75,14 @@ std::vector<ParseCase> DocumentedCases() {
                   ModeSilentInstall)
             .Force()
             .NoAuxMac(),
-        ParseCase("FreshInstallAuxMacNeedsForce", {L"/s", L"/vFRESHINSTALL=TRUE ENAUXMAC=FALSE"}, 0,
-                  ModeSilentInstall),
-        ParseCase("AuxMacCannotLead", {L"/s", L"/vENAUXMAC=FALSE"}, 0, ModeSilentInstall),
+        ParseCase("FreshInstallAuxMacWithoutForce", {L"/s", L"/vFRESHINSTALL=TRUE ENAUXMAC=FALSE"}, 0,
+                  ModeSilentInstall)
+            .NoAuxMac(),
+        ParseCase("AuxMacLeads", {L"/s", L"/vENAUXMAC=FALSE"}, 0, ModeSilentInstall).NoAuxMac(),
         ParseCase("StandAloneForce", {L"/vFORCE=TRUE"}, 0, ModeInstall).Force(),
         ParseCase("StandAloneNeedsLowerCaseV", {L"/VFORCE=TRUE"}, 0, ModeInstall),
-        ParseCase("SecondKeywordArgumentUndoesSilent", {L"/s", L"/vFORCE=TRUE", L"/vLOGFILE=C:\\r.log"}, 0,
-                  ModeInstall)
+        ParseCase("SecondKeywordArgumentKeepsSilent", {L"/s", L"/vFORCE=TRUE", L"/vLOGFILE=C:\\r.log"}, 0,
+                  ModeSilentInstall)
             .Force()
             .Log(L"C:\\R.LOG"),
         ParseCase("KeywordGroupReplacesUsage", {L"/?", L"/vFORCE=TRUE"}, 0, ModeInstall).Force(),
@@ -151,11 +153,14 @@ std::vector<ParseCase> ValueRuleCases() {
         ParseCase("ValueWithoutBlankRunsToNextKeyword", {L"/s", L"/vFORCE=TRUEENAUXMAC=FALSE"}, 0,
                   ModeSilentInstall)
             .NoAuxMac(),
-        ParseCase("EqualsFirstIsNoCut", {L"/s", L"/vFORCE==TRUE ENAUXMAC=FALSE"}, 0, ModeSilentInstall),
+        // The group reads no ENAUXMAC then; the word of its own is read outside it.
+        ParseCase("EqualsFirstIsNoCut", {L"/s", L"/vFORCE==TRUE ENAUXMAC=FALSE"}, 0, ModeSilentInstall).NoAuxMac(),
         ParseCase("BlankAtFrontDoesNotCut", {L"/s", L"/vFORCE= ENAUXMAC=FALSE"}, 0, ModeSilentInstall)
             .NoAuxMac(),
+        // The group's lookup stops at the first ENAUXMAC; the one with its "=" is read as a word of its own.
         ParseCase("ValueTakesWordsBeforeLastBlank", {L"/s", L"/vFORCE=TRUE ENAUXMAC ENAUXMAC=FALSE"}, 0,
-                  ModeSilentInstall),
+                  ModeSilentInstall)
+            .NoAuxMac(),
         ParseCase("LaterKeywordArgumentSetsAuxMacAgain", {L"/vFORCE=TRUE ENAUXMAC=FALSE", L"/vFORCE=TRUE ENAUXMAC=true"}, 0,
                   ModeInstall)
             .Force(),
@@ -168,12 +173,15 @@ std::vector<ParseCase> FreshInstallCases() {
         ParseCase("FreshInstallStandAloneIsInteractive", {L"/vFRESHINSTALL=TRUE"}, 0, ModeInstall),
         ParseCase("FreshInstallForce", {L"/s", L"/vFRESHINSTALL=TRUE FORCE=TRUE"}, 0, ModeSilentInstall).Force(),
         ParseCase("FreshInstallForceWithoutEquals", {L"/s", L"/vFRESHINSTALL=TRUE FORCE ENAUXMAC=FALSE"}, 0,
-                  ModeSilentInstall),
+                  ModeSilentInstall)
+            .NoAuxMac(),
         ParseCase("FreshInstallOnlyFirstForceCounts", {L"/s", L"/vFRESHINSTALL=TRUE NOFORCE FORCE=TRUE"}, 0,
                   ModeSilentInstall),
-        ParseCase("FreshInstallIgnoresLog", {L"/s", L"/vFRESHINSTALL=TRUE LOGFILE=C:\\r.log"}, 0, ModeSilentInstall),
-        ParseCase("FreshInstallIgnoresNextArgumentLog",
-                  {L"/s", L"/vFRESHINSTALL=TRUE FORCE=TRUE", L"LOGFILE=C:\\r.log"}, 0, ModeSilentInstall)
+        ParseCase("FreshInstallLog", {L"/s", L"/vFRESHINSTALL=TRUE LOGFILE=C:\\r.log"}, 0, ModeSilentInstall)
+            .Log(L"C:\\R.LOG"),
+        // No FRESHINSTALL group reads the argument after it: a log named there is refused, not lost.
+        ParseCase("FreshInstallNextArgumentLogRefused",
+                  {L"/s", L"/vFRESHINSTALL=TRUE FORCE=TRUE", L"LOGFILE=C:\\r.log"}, 3, ModeInvalid)
             .Force(),
         // Its value "FORCE" opens a FORCE group that has no "=" left.
         ParseCase("FreshInstallValueForceIsMalformed", {L"/s", L"/vFRESHINSTALL=FORCE=TRUE"}, 3, ModeInvalid)
@@ -194,6 +202,52 @@ std::vector<ParseCase> LengthCases() {
             .Force(),
         ParseCase("RefusalKeepsEarlierFields", {L"/extract_all", L"C:\\Out", L"/vLOGFILE=" + k260}, 3, ModeInvalid)
             .Target(L"C:\\Out"),
+    };
+}
+
+// The forms a caller evidently means: each does what it says, or the parse refuses it.
+std::vector<ParseCase> CallerIntentCases() {
+    return {
+        ParseCase("ExtractAllColonFormKeepsCase", {L"/extract_all:c:\\My Out"}, 0, ModeExtractAll)
+            .Target(L"c:\\My Out"),
+        ParseCase("ExtractAllColonFormWithoutFolder", {L"/extract_all:"}, 3, ModeInvalid),
+        ParseCase("ExtractAllColonFormAfterUsageConflicts", {L"/?", L"/EXTRACT_ALL:C:\\Out"}, 1, ModeInvalid),
+        ParseCase("SilentConsumesExtractAllColonForm", {L"/s", L"/extract_all:C:\\Out"}, 0, ModeSilentInstall),
+        ParseCase("AuxMacThenLog", {L"/s", L"/vENAUXMAC=FALSE LOGFILE=C:\\r.log"}, 0, ModeSilentInstall)
+            .NoAuxMac()
+            .Log(L"C:\\R.LOG"),
+        ParseCase("AuxMacThenForceGroup", {L"/s", L"/vENAUXMAC=FALSE FORCE=TRUE"}, 0, ModeSilentInstall)
+            .Force()
+            .NoAuxMac(),
+        ParseCase("ForceGroupAuxMacComesLast", {L"/s", L"/vENAUXMAC=FALSE FORCE=TRUE ENAUXMAC=TRUE"}, 0,
+                  ModeSilentInstall)
+            .Force(),
+        ParseCase("AuxMacTrueAfterDriverFolder", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv ENAUXMAC=TRUE"}, 0,
+                  ModeExtractDrivers)
+            .Driver(L"C:\\DRV\\production"),
+        ParseCase("LogAfterForceGroupKeepsBlanks", {L"/s", L"/vFORCE=TRUE ENAUXMAC=FALSE LOGFILE=C:\\Logs\\run 1.log"},
+                  0, ModeSilentInstall)
+            .Force()
+            .NoAuxMac()
+            .Log(L"C:\\LOGS\\RUN 1.LOG"),
+        ParseCase("LogTakesTheRestOfTheText", {L"/s", L"/vLOGFILE=C:\\a ENAUXMAC=FALSE"}, 0, ModeSilentInstall)
+            .Log(L"C:\\A ENAUXMAC=FALSE"),
+        ParseCase("LogInsideAWordIsNoKeyword", {L"/s", L"/vFORCE=TRUE XLOGFILE=C:\\r.log"}, 0, ModeSilentInstall)
+            .Force(),
+        ParseCase("DriverFolderWithBlankToTheEnd", {L"/s", L"/vEXTRACTDRIVERS=C:\\My Drivers "}, 0,
+                  ModeExtractDrivers)
+            .Driver(L"C:\\MY DRIVERS\\production"),
+        ParseCase("DriverFolderEndsBeforeForceGroup", {L"/s", L"/vEXTRACTDRIVERS=C:\\My Drivers FORCE=TRUE"}, 0,
+                  ModeSilentInstall)
+            .Driver(L"C:\\MY DRIVERS\\production")
+            .Force(),
+        ParseCase("ThirdArgumentKeywordsKeepSilent", {L"/s", L"x", L"/vFORCE=TRUE"}, 0, ModeSilentInstall).Force(),
+        ParseCase("EmptyLogRefused", {L"/s", L"/vLOGFILE=  "}, 3, ModeInvalid),
+        ParseCase("LogInTextAndNextArgumentRefused", {L"/s", L"/vFORCE=TRUE LOGFILE=C:\\a.log", L"LOGFILE=C:\\b.log"},
+                  3, ModeInvalid)
+            .Force(),
+        ParseCase("LogConsumedBySilentRefused", {L"/s", L"LOGFILE=C:\\r.log"}, 3, ModeInvalid),
+        ParseCase("LogOnItsOwnRefused", {L"logfile=C:\\r.log"}, 3, ModeInvalid),
     };
 }
 
@@ -221,6 +275,7 @@ INSTANTIATE_TEST_SUITE_P(KeywordText, ParseCommandLineTest, ::testing::ValuesIn(
 INSTANTIATE_TEST_SUITE_P(ValueRule, ParseCommandLineTest, ::testing::ValuesIn(ValueRuleCases()), CaseName());
 INSTANTIATE_TEST_SUITE_P(FreshInstall, ParseCommandLineTest, ::testing::ValuesIn(FreshInstallCases()), CaseName());
 INSTANTIATE_TEST_SUITE_P(Lengths, ParseCommandLineTest, ::testing::ValuesIn(LengthCases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(CallerIntent, ParseCommandLineTest, ::testing::ValuesIn(CallerIntentCases()), CaseName());
 
 // The record's defaults are the parser's own: a reused record loses an earlier run's flags.
 TEST(ParseCommandLineDefaults, ResetsModeAndFlagsButNotPaths) {

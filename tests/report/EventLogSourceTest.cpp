@@ -33,7 +33,7 @@ const std::vector<std::wstring> kStrings = {
     L"silent install", L"CannotCopyFile (6)", L"1603",
     L"package copy: C:\\Windows\\Temp\\NicUpdate.1\\Drivers\\net.inf, error 32 (The process cannot access "
     L"the file because it is being used by another process.)",
-    L"none", L"10.1.2.3, 10.4.0.0", L"1.0.0.0"};
+    L"3010", L"10.1.2.3, 10.4.0.0", L"1.0.0.0"};
 
 // A file loaded the way Event Viewer loads a message file: as data only, nothing of it runs.
 LoadedModule LoadAsData(const std::wstring& path) {
@@ -133,7 +133,8 @@ std::string CarriedResource(HMODULE hModule, const wchar_t* pszName) {
     return pBytes ? std::string(pBytes, SizeofResource(hModule, hFound)) : std::string();
 }
 
-RunEvent EventOf(RunEventId id) { return RunEvent{id, id >= 200, kStrings}; }
+// Errors from 200, warnings from 300, as the run reports them.
+RunEvent EventOf(RunEventId id) { return RunEvent{id, id >= 200 && id < 300, id >= 300, kStrings}; }
 
 // Temporary copies left in the Logs folder.
 std::vector<std::wstring> LeftoverCopies() {
@@ -157,23 +158,25 @@ const EventIdCase kEventIds[] = {
     {{"InstallSucceeded"}, kEventInstallSucceeded, MSG_INSTALL_SUCCEEDED},
     {{"DriverExtractionSucceeded"}, kEventDriverExtractionSucceeded, MSG_DRIVER_EXTRACTION_SUCCEEDED},
     {{"PackageCopySucceeded"}, kEventPackageCopySucceeded, MSG_PACKAGE_COPY_SUCCEEDED},
+    {{"InstallSucceededRestartNeeded"}, kEventInstallSucceededRestartNeeded, MSG_INSTALL_SUCCEEDED_RESTART_NEEDED},
     {{"InstallFailed"}, kEventInstallFailed, MSG_INSTALL_FAILED},
     {{"DriverExtractionFailed"}, kEventDriverExtractionFailed, MSG_DRIVER_EXTRACTION_FAILED},
     {{"PackageCopyFailed"}, kEventPackageCopyFailed, MSG_PACKAGE_COPY_FAILED},
     {{"CommandLineRefused"}, kEventCommandLineRefused, MSG_COMMAND_LINE_REFUSED},
     {{"AnotherRunActive"}, kEventAnotherRunActive, MSG_ANOTHER_RUN_ACTIVE},
     {{"RunNotStarted"}, kEventRunNotStarted, MSG_RUN_NOT_STARTED},
+    {{"InstallerReportedCode"}, kEventInstallerReportedCode, MSG_INSTALLER_REPORTED_CODE},
 };
 
 class EventMessage : public ::testing::TestWithParam<EventIdCase> {};
 
-// The ID the run reports is the table's: severity in the top two bits (informational 01, error
-// 11), no customer bit, facility 0, and the event ID Event Viewer shows below.
+// The ID the run reports is the table's: severity in the top two bits (informational 01,
+// warning 10, error 11), no customer bit, facility 0, and the event ID Event Viewer shows below.
 TEST_P(EventMessage, ReportedIdIsTheCompiledOne) {
     const EventIdCase& c = GetParam();
     const RunEvent event = EventOf(c.id);
     EXPECT_EQ(MessageIdFor(event), c.dwCompiledId);
-    EXPECT_EQ(c.dwCompiledId >> 30, event.bError ? 3u : 1u);
+    EXPECT_EQ(c.dwCompiledId >> 30, event.bError ? 3u : event.bWarning ? 2u : 1u);
     EXPECT_EQ(c.dwCompiledId & 0x3FFFFFFFu, static_cast<DWORD>(c.id));
 }
 
@@ -365,6 +368,7 @@ TEST(RetiredMessageFileLink, GoesWithoutTouchingItsTarget) {
 // as the run does: every string unchanged and in order, for either event type.
 struct ChannelCase : NamedCase {
     RunEventId id;
+    const char* pszLevel;  // the channel level that shows the event's type
 };
 
 class EventLogChannel : public ::testing::TestWithParam<ChannelCase> {};
@@ -378,6 +382,7 @@ TEST_P(EventLogChannel, CarriesTheEventStrings) {
     ASSERT_TRUE(run.bRan) << run.output;
     EXPECT_EQ(run.dwExitCode, 0u) << run.output;
     EXPECT_EQ(run.strings, kStrings) << run.output;
+    EXPECT_EQ(run.levels, std::vector<std::string>(kStrings.size(), GetParam().pszLevel)) << run.output;
 }
 
 // Wine shortens a long string in its debug output; it still counts as one string, in its place.
@@ -398,8 +403,9 @@ TEST(EventLogChannelLongString, ComesShortenedInItsPlace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ReportedEvent, EventLogChannel,
-                         ::testing::Values(ChannelCase{{"Error"}, kEventDriverExtractionFailed},
-                                           ChannelCase{{"Information"}, kEventDriverExtractionSucceeded}),
+                         ::testing::Values(ChannelCase{{"Error"}, kEventDriverExtractionFailed, "err"},
+                                           ChannelCase{{"Warning"}, kEventInstallerReportedCode, "warn"},
+                                           ChannelCase{{"Information"}, kEventDriverExtractionSucceeded, "trace"}),
                          CaseName());
 
 }  // namespace

@@ -33,9 +33,24 @@ TEST(TraceText, ALineBreakInAValueCannotStartAForgedLine) {
     EXPECT_EQ(FormatTraceLine(7, L"path C:\\a\r\n[pid 8] run ended"), L"[pid 7] path C:\\a  [pid 8] run ended\r\n");
 }
 
-TEST(TraceText, TimeCarriesMilliseconds) {
-    EXPECT_EQ(FormatTraceTime(TraceClock{2026, 1, 2, 3, 4, 5, 6}), L"2026-01-02 03:04:05.006");
+struct TimeCase : NamedCase {
+    TraceClock clock;
+    const wchar_t* pszText;
+};
+
+class TraceTime : public ::testing::TestWithParam<TimeCase> {};
+
+// ISO 8601 with milliseconds and the offset from UTC, whole and part hours, east and west.
+TEST_P(TraceTime, CarriesMillisecondsAndTheUtcOffset) {
+    EXPECT_EQ(FormatTraceTime(GetParam().clock), GetParam().pszText);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Zones, TraceTime,
+    ::testing::Values(TimeCase{{"Utc"}, {2026, 1, 2, 3, 4, 5, 6, 0}, L"2026-01-02T03:04:05.006+00:00"},
+                      TimeCase{{"EastHalfHour"}, {2026, 12, 11, 23, 59, 59, 999, 330}, L"2026-12-11T23:59:59.999+05:30"},
+                      TimeCase{{"WestPartHour"}, {2026, 6, 30, 0, 0, 0, 0, -210}, L"2026-06-30T00:00:00.000-03:30"}),
+    CaseName());
 
 TEST(TraceText, FailureNamesStepPathErrorAndTextWithoutTrailingBreak) {
     StepFailure failure;

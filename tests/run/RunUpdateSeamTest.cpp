@@ -34,6 +34,7 @@ struct Seen {
     std::wstring commandLine;
     unsigned long dwLaunchError = ERROR_SUCCESS;  // what the stand-in launch answers
     InstallerWait wait;                           // and what it found while it waited
+    unsigned long dwInstallerExitCode = 3010;     // and what the installer answered
     std::wstring heldName;                        // what the hold it was handed holds
     std::vector<RunEvent> events;
 };
@@ -65,7 +66,7 @@ unsigned long RecordLaunch(wchar_t* commandLine, void* hHeldFolder, InstallerWai
     g_seen.commandLine = commandLine;
     ReadHandleName(static_cast<HANDLE>(hHeldFolder), g_seen.heldName);
     wait = g_seen.wait;
-    wait.dwExitCode = 3010;
+    wait.dwExitCode = g_seen.dwInstallerExitCode;
     return g_seen.dwLaunchError;
 }
 void RecordEvent(const RunEvent& event) { g_seen.events.push_back(event); }
@@ -203,6 +204,7 @@ struct EventCase : NamedCase {
     bool bError;
     std::vector<std::wstring> firstStrings;  // mode, result, exit code
     std::wstring failureStart;               // how the fourth string begins
+    std::wstring installerCode;              // the fifth string
     // The sixth: what the staged package's INFs gave (the test program's folder holds no driver
     // folder), "none" for a run that never staged one.
     std::wstring driverVersions = L"none";
@@ -221,10 +223,12 @@ TEST_P(RunEventReport, OneEventNamesModeResultExitCodeAndFailedStep) {
     const RunEvent& event = g_seen.events[0];
     EXPECT_EQ(event.wEventId, c.wEventId);
     EXPECT_EQ(event.bError, c.bError);
+    EXPECT_FALSE(event.bWarning);
     EXPECT_EQ(MessageIdFor(event), (c.bError ? 0xC0000000ul : 0x40000000ul) | c.wEventId);
     ASSERT_EQ(event.strings.size(), 7u);
     EXPECT_EQ(std::vector<std::wstring>(event.strings.begin(), event.strings.begin() + 3), c.firstStrings);
     EXPECT_EQ(event.strings[3].substr(0, c.failureStart.size()), c.failureStart) << Narrow(event.strings[3]);
+    EXPECT_EQ(event.strings[4], c.installerCode);
     EXPECT_EQ(event.strings[5], c.driverVersions);
     EXPECT_EQ(event.strings[6], NICUPDATE_EXPECTED_VERSION);
 }
@@ -232,28 +236,67 @@ TEST_P(RunEventReport, OneEventNamesModeResultExitCodeAndFailedStep) {
 INSTANTIATE_TEST_SUITE_P(
     Runs, RunEventReport,
     ::testing::Values(
+        // The stand-in installer answers 3010.
         EventCase{"SilentInstallSucceeds", true, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, ERROR_SUCCESS,
-                  kEventInstallSucceeded, false, {L"silent install", L"Ok (0)", L"0"}, L"none", L"unknown"},
+                  kEventInstallSucceededRestartNeeded, false, {L"silent install", L"Ok (0)", L"0"}, L"none", L"3010",
+                  L"unknown"},
         EventCase{"InstallerCannotStart", true, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, ERROR_BAD_EXE_FORMAT,
                   kEventInstallFailed, true, {L"silent install", L"InstallerNotStarted (12)", L"1603"},
-                  L"start the installer, path \"", L"unknown"},
+                  L"start the installer, path \"", L"none", L"unknown"},
         // The test program's folder holds no package, so no driver folder is found to extract.
         EventCase{"DriverExtractionFindsNoDrivers", true, {L"/s", L"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>"},
                   RunLockState::Taken, ERROR_SUCCESS, kEventDriverExtractionFailed, true,
                   {L"driver extraction", L"NoDriverFolders (16)", L"1603"}, L"find the drivers to extract, path \"",
-                  L"unknown"},
+                  L"none", L"unknown"},
         EventCase{"SilentInstallWithoutLog", true, {L"/s", L"/vFORCE=TRUE"}, RunLockState::Taken, ERROR_SUCCESS,
-                  kEventInstallFailed, true, {L"silent install", L"NoLogPath (10)", L"1603"},
-                  L"name the result log: LOGFILE names no file", L"unknown"},
+                  kEventInstallSucceededRestartNeeded, false, {L"silent install", L"Ok (0)", L"0"}, L"none", L"3010",
+                  L"unknown"},
         EventCase{"PackageCopySucceeds", true, {L"/extract_all", L"<drv>"}, RunLockState::Taken, ERROR_SUCCESS,
-                  kEventPackageCopySucceeded, false, {L"package copy", L"Ok (0)", L"0"}, L"none"},
+                  kEventPackageCopySucceeded, false, {L"package copy", L"Ok (0)", L"0"}, L"none", L"none"},
         EventCase{"CommandLineRefused", true, {L"/s", L"/vFORCE"}, RunLockState::Taken, ERROR_SUCCESS,
-                  kEventCommandLineRefused, true, {L"none", L"BadValue (3)", L"1603"}, L"read the command line: "},
+                  kEventCommandLineRefused, true, {L"none", L"BadValue (3)", L"1603"},
+                  L"read the command line: FORCE is not followed by \"=\": [/vFORCE]", L"none"},
         EventCase{"AnotherRunWorks", true, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::HeldByAnotherRun, ERROR_SUCCESS,
                   kEventAnotherRunActive, true, {L"silent install", L"AnotherRunActive (13)", L"1618"},
-                  L"take the machine-wide run lock, Win32 error 1618: "},
+                  L"take the machine-wide run lock, Win32 error 1618: ", L"none"},
         EventCase{"NotAnAdministrator", false, {L"/s", L"/vLOGFILE=<log>"}, RunLockState::Taken, ERROR_SUCCESS,
-                  kEventRunNotStarted, true, {L"none", L"NotAdministrator (15)", L"1603"}, L"check the user: "}),
+                  kEventRunNotStarted, true, {L"none", L"NotAdministrator (15)", L"1603"}, L"check the user: ",
+                  L"none"}),
+    CaseName());
+
+// What the installer answered decides which success event an install reports; the exit code stays 0.
+struct InstallerCodeCase : NamedCase {
+    unsigned long dwInstallerExitCode;
+    RunEventId wEventId;
+    bool bWarning;
+    const wchar_t* pszField;
+};
+
+class InstallerCodeEventId : public RunUpdateSeam, public ::testing::WithParamInterface<InstallerCodeCase> {};
+
+TEST_P(InstallerCodeEventId, ChoosesTheEventAndItsTypeAndKeepsExitCodeZero) {
+    const InstallerCodeCase& c = GetParam();
+    g_seen.dwInstallerExitCode = c.dwInstallerExitCode;
+
+    EXPECT_EQ(Run({L"/s"}, true), 0);
+
+    ASSERT_EQ(g_seen.events.size(), 1u);
+    const RunEvent& event = g_seen.events[0];
+    EXPECT_EQ(event.wEventId, c.wEventId);
+    EXPECT_FALSE(event.bError);
+    EXPECT_EQ(event.bWarning, c.bWarning);
+    EXPECT_EQ(MessageIdFor(event), (c.bWarning ? 0x80000000ul : 0x40000000ul) | c.wEventId);
+    ASSERT_EQ(event.strings.size(), 7u);
+    EXPECT_EQ(event.strings[4], c.pszField);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, InstallerCodeEventId,
+    ::testing::Values(InstallerCodeCase{"Success", 0, kEventInstallSucceeded, false, L"0"},
+                      InstallerCodeCase{"RestartRequired", 3010, kEventInstallSucceededRestartNeeded, false, L"3010"},
+                      InstallerCodeCase{"RestartInitiated", 1641, kEventInstallSucceededRestartNeeded, false, L"1641"},
+                      InstallerCodeCase{"InstallersOwnFailure", 1603, kEventInstallerReportedCode, true, L"1603"},
+                      InstallerCodeCase{"MinusOne", 0xFFFFFFFFul, kEventInstallerReportedCode, true, L"4294967295"}),
     CaseName());
 
 TEST_F(RunUpdateSeam, UsagePageReportsNoEvent) {
@@ -527,7 +570,8 @@ struct TempPathCase : NamedCase {
 
 class TemporaryFolderChoice : public RunUpdateSeam, public ::testing::WithParamInterface<TempPathCase> {};
 
-// A run without LOGFILE= stops after the installer and leaves the staging folder where it made it.
+// A run whose LOGFILE= names a folder stops after the installer and leaves the staging folder
+// where it made it.
 TEST_P(TemporaryFolderChoice, StagesUnderGetTempPath2WsFolderWhereThePlatformHasIt) {
     const TempPathCase& c = GetParam();
     std::wstring folder2 = m_folder / c.pszTempPath2;
@@ -540,7 +584,7 @@ TEST_P(TemporaryFolderChoice, StagesUnderGetTempPath2WsFolderWhereThePlatformHas
     if (c.bTempPath2Found) m_pfnFindTempPath2 = &FoundTempPath2;
     const std::wstring staging2 = folder2 + L"KVNIC_INST_TEMP";
 
-    EXPECT_EQ(Run({L"/s"}, true), kExitFailure);
+    EXPECT_EQ(Run({L"/s", L"/vLOGFILE=" + m_folder.Path()}, true), kExitFailure);
 
     const std::wstring expected = c.stagedUnder == StagedUnder::Temp ? m_staging : staging2;
     EXPECT_EQ(g_seen.nLaunches, c.stagedUnder == StagedUnder::Nothing ? 0 : 1);

@@ -70,8 +70,11 @@ std::string ShellWords(const std::wstring& commandLine) {
 
 }  // namespace
 
-std::vector<std::wstring> EventLogStrings(const std::string& wineDebugOutput) {
-    std::vector<std::wstring> strings;
+namespace {
+
+// Each ReportEventW string of the debug output with the level it came at.
+void ReadEventLogLines(const std::string& wineDebugOutput, std::vector<std::wstring>* pStrings,
+                       std::vector<std::string>* pLevels) {
     std::size_t lineStart = 0;
     while (lineStart < wineDebugOutput.size()) {
         std::size_t lineEnd = wineDebugOutput.find('\n', lineStart);
@@ -79,17 +82,32 @@ std::vector<std::wstring> EventLogStrings(const std::string& wineDebugOutput) {
         const std::string line = wineDebugOutput.substr(lineStart, lineEnd - lineStart);
         lineStart = lineEnd + 1;
         // A thread prefix ("0024:") may come first; a shortened string ends in "... after its quote.
-        for (const std::string level : {"err:eventlog:ReportEventW L\"", "trace:eventlog:ReportEventW L\""}) {
-            const std::size_t at = line.find(level);
+        for (const std::string level : {"err", "warn", "trace"}) {
+            const std::string marker = level + ":eventlog:ReportEventW L\"";
+            const std::size_t at = line.find(marker);
             if (at == std::string::npos) continue;
-            const std::size_t textStart = at + level.size();
+            const std::size_t textStart = at + marker.size();
             const bool bShortened = line.size() >= textStart + 4 && line.compare(line.size() - 4, 4, "\"...") == 0;
             const std::size_t textEnd = line.size() - (bShortened ? 4 : 1);
             if (textEnd < textStart || line[textEnd] != '"') continue;
-            strings.push_back(Unescape(line.substr(textStart, textEnd - textStart)) + (bShortened ? L"..." : L""));
+            if (pStrings) pStrings->push_back(Unescape(line.substr(textStart, textEnd - textStart)) + (bShortened ? L"..." : L""));
+            if (pLevels) pLevels->push_back(level);
         }
     }
+}
+
+}  // namespace
+
+std::vector<std::wstring> EventLogStrings(const std::string& wineDebugOutput) {
+    std::vector<std::wstring> strings;
+    ReadEventLogLines(wineDebugOutput, &strings, nullptr);
     return strings;
+}
+
+std::vector<std::string> EventLogLevels(const std::string& wineDebugOutput) {
+    std::vector<std::string> levels;
+    ReadEventLogLines(wineDebugOutput, nullptr, &levels);
+    return levels;
 }
 
 EventLogRun RunWithEventLogChannel(const std::wstring& commandLine, const std::wstring& tempFolder,
@@ -97,7 +115,7 @@ EventLogRun RunWithEventLogChannel(const std::wstring& commandLine, const std::w
     EventLogRun run;
     const std::string script =
         "err=$(mktemp)\n"
-        "WINEDEBUG=-all,err+eventlog,trace+eventlog /usr/lib/wine/wine64" +
+        "WINEDEBUG=-all,err+eventlog,warn+eventlog,trace+eventlog /usr/lib/wine/wine64" +
         ShellWords(L"\"" + BuiltToolPath(L"run_child.exe") + L"\" --temp \"" + tempFolder + L"\" --timeout " +
                    std::to_wstring(dwTimeoutMs / 1000) + L" -- ") +
         " " + ShellWords(commandLine) + " 2>\"$err\"\n"
@@ -115,5 +133,6 @@ EventLogRun RunWithEventLogChannel(const std::wstring& commandLine, const std::w
     run.bRan = true;
     run.dwExitCode = static_cast<DWORD>(std::strtoul(launcherReport.c_str() + codeAt + 11, nullptr, 10));
     run.strings = EventLogStrings(outcome.output.substr(debugStart));
+    run.levels = EventLogLevels(outcome.output.substr(debugStart));
     return run;
 }

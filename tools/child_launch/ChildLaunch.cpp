@@ -50,6 +50,8 @@ ChildOutcome RunChildProcess(const ChildOptions& options) {
         startup.hStdInput = input.Get();
         startup.hStdError = errors.Get();
     }
+    std::wstring desktop = options.desktop;
+    if (!desktop.empty()) startup.lpDesktop = &desktop[0];
     std::wstring environment;
     if (!options.tempFolder.empty()) environment = EnvironmentWithTemp(options.tempFolder);
     std::vector<wchar_t> commandLine(options.commandLine.begin(), options.commandLine.end());

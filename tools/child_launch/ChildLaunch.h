@@ -11,6 +11,7 @@ struct ChildOptions {
     std::wstring tempFolder;     // TEMP and TMP of the child; empty keeps the caller's
     std::wstring currentFolder;  // empty keeps the caller's
     std::wstring stdoutPath;     // standard output goes to this file when set
+    std::wstring desktop;        // "station\\desktop" the child starts on; empty keeps the caller's
     DWORD dwTimeoutMs = INFINITE;
 };
 

@@ -3,7 +3,7 @@
 //
 //   report_event.exe EVENT_ID STRING...
 //
-// Event IDs from 200 up are errors, as in the program. Exits 0 once the event is handed over,
+// Event IDs from 200 to 299 are errors, from 300 up warnings, as in the program. Exits 0 once the event is handed over,
 // 2 for a wrong command line.
 #include <windows.h>
 
@@ -19,7 +19,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     RunEvent event;
     event.wEventId = static_cast<RunEventId>(std::wcstoul(argv[1], nullptr, 10));
-    event.bError = event.wEventId >= 200;
+    event.bError = event.wEventId >= 200 && event.wEventId < 300;
+    event.bWarning = event.wEventId >= 300;
     for (int i = 2; i < argc; ++i) event.strings.push_back(argv[i]);
     ReportRunEvent(event);
     return 0;
