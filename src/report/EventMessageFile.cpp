@@ -119,7 +119,6 @@ void RemoveRetiredMessageFile() {
     if (!HoldLogsFolder(logs)) return;
     DeleteDecisions decisions;
     decisions.mayDeleteFile = [](const std::wstring&, HANDLE, DWORD) { return true; };
-    decisions.ignoresFolderFailures = [] { return false; };
     CHandleDelete deletion(std::move(decisions));
     // Never a folder, and a link goes as itself. A copy that cannot go (Event Viewer may have it
     // loaded) goes at a later run.

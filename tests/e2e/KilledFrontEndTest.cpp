@@ -236,8 +236,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StepCase{"PackageCopy", L"/s /vLOGFILE=<log>", L"/s /vLOGFILE=<log>", true,
                                "temp/KVNIC_INST_TEMP/Windows", 0, 1500, "staging folder created: ", L"<staging>"},
                       StepCase{"DriverExtraction", L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"",
-                               L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"", false, "OUT", 150, 0, "package copied: ",
-                               L"<out>\\production"},
+                               L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"", false, "OUT", 150, 0,
+                               // The staged INFs' driver versions are read just before the extraction.
+                               "driver version: ", L"<out>\\production"},
                       StepCase{"ResultLog", L"/vLOGFILE=<log>", L"/s /vLOGFILE=<log>", true, nullptr, 0, 0,
                                "installer ended: ", L""}),
     CaseName());

@@ -192,8 +192,9 @@ TEST_P(ResultLogCreate, FailsWithItsOwnStepAndErrorAndRemovesNoFolder) {
     CFileOpEngine engine(true);
     StepFailure failure;
     FileHandle hLog;
+    DriverLogTaking driverLog;
 
-    EXPECT_EQ(PrepareResultLog(hLog, *options, engine, true, failure), kResultCannotCreateLog);
+    EXPECT_EQ(PrepareResultLog(hLog, *options, engine, true, driverLog, failure), kResultCannotCreateLog);
 
     EXPECT_FALSE(hLog);
     EXPECT_EQ(failure.step, c.pszStep);
