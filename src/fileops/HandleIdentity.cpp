@@ -102,11 +102,9 @@ bool IsEntryItself(const HandleDetails& details, const std::wstring& folderName,
 }
 
 bool ReadVolumeSerial(HANDLE h, DWORD& dwSerial) {
-    // The volume alone: GetFileInformationByHandle would ask for the handle's name as well, one
-    // more trip to the server under Wine, for a name the callers have read already.
-    DWORD dwRead = 0;
-    if (!GetVolumeInformationByHandleW(h, nullptr, 0, &dwRead, nullptr, nullptr, nullptr, 0)) return false;
-    dwSerial = dwRead;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(h, &info)) return false;
+    dwSerial = info.dwVolumeSerialNumber;
     return true;
 }
 
