@@ -180,17 +180,18 @@ if len(names) > 1:
 print("""
 ## How each figure is formed
 
-- staging: `NicUpdate.exe /s` without LOGFILE (deletes no leftover, stages Windows and Others,
-  runs the stand-in Setup.exe, stops with 1603 and keeps the staging folder) against one cmd batch
+- staging: `NicUpdate.exe /s "/vLOGFILE=<a folder>"` (deletes no leftover, stages Windows and
+  Others, runs the stand-in Setup.exe, stops with 1603 at the log it cannot make and keeps the
+  staging folder) against one cmd batch
   of `xcopy /E /I /Y` of Windows and of Others into a fresh folder and the copied `Setup.exe -s`.
-- extraction: `NicUpdate.exe /s "/vEXTRACTDRIVERS=X LOGFILE="` (stages, copies the eight per-OS
-  rows out, stops with 1603 at the empty log path) against the xcopy staging plus a batch of eight
+- extraction: `NicUpdate.exe /s "/vEXTRACTDRIVERS=X LOGFILE=<a folder>"` (stages, copies the
+  eight per-OS rows out, stops with 1603 at the log it cannot make) against the xcopy staging plus a batch of eight
   `xcopy /E /I /Y` of the staged per-OS folders, timed apart and added. The rows line gives the
   program's extraction run minus its staging run, against the eight xcopy alone.
 - removal: a run of NicUpdate.exe with no package beside it over a leftover staging folder minus
   the same run without one, against `cmd /c rd /s /q` of the same tree minus rd of a missing folder.
 - staging + removal: the staging figure plus the removal figure, for the program, for xcopy + rd,
-  and for `tools/win32_loop` (stage: FindFirstFileW/CopyFileW over Windows and Others and the
+  and for `tools/win32_loop` (stage: FindFirstFileW/CopyFileW with fail-if-exists over Windows and Others and the
   copied `Setup.exe -s`; remove: DeleteFileW/RemoveDirectoryW over the leftover tree, minus the
   same over a missing folder).
 - Files: staging counts the package's files, extraction those plus the files of the eight rows,
