@@ -33,22 +33,16 @@ TEST_P(Bootstrapper, TheRunWaitsForTheChildThenLogsItsInstallLogAndRemovesThePac
     ConfigureInstaller(std::string("log=\r\nchild=child.cfg\r\nchildinherit=") + (GetParam().bChildInherits ? "1" : "0") +
                        "\r\nended=" + Narrow(m_folder / L"setup-ended.txt") + "\r\n");
     const std::wstring log = m_folder / L"run.log";
-    NoteTraceStart();
-    ChildOptions options;
-    options.commandLine = L"\"" + Program() + L"\" /s /vLOGFILE=" + log;
-    options.tempFolder = Temp();
-    options.currentFolder = m_folder.Path();
-    options.dwTimeoutMs = 2 * kProgramRunTimeoutMs;
-    BackgroundRun run(options);
+    const std::unique_ptr<BackgroundRun> run = StartInBackground(L"/s /vLOGFILE=" + log, 2 * kProgramRunTimeoutMs);
 
     // Setup.exe has ended and its child is held at work: a run that did not wait for the child
     // would now read a missing install log, write its record and remove the package.
     const bool bSetupEnded = WaitForPath(m_folder / L"setup-ended.txt", kProgramRunTimeoutMs);
-    const bool bRunEndedFirst = bSetupEnded && run.EndsWithin(2000);
+    const bool bRunEndedFirst = bSetupEnded && run->EndsWithin(2000);
     WriteBytes(childMayEnd, "");
     ASSERT_TRUE(bSetupEnded) << "Setup.exe never ended";
     EXPECT_FALSE(bRunEndedFirst) << "the run ended while the installer's child worked";
-    const ChildOutcome outcome = run.Wait();
+    const ChildOutcome outcome = run->Wait();
 
     EXPECT_EQ(outcome.dwExitCode, 0u);
     ASSERT_TRUE(PathExists(m_folder / L"child-ended.txt")) << "the run ended before the installer's child";

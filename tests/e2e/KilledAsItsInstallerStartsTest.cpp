@@ -60,12 +60,7 @@ TEST_F(KilledAsItsInstallerStarts, LeavesNoInstallerAndTheNextRunInstalls) {
                                    "for p in $(pids_of NicUpdate.exe '" + marker + "'); do kill -KILL $p && n=$((n+1)); done\n"
                                    "echo killed=$n\n");
     ASSERT_TRUE(watcher.IsStarted());
-    ChildOptions options;
-    options.commandLine = L"\"" + Program() + L"\" /s /vLOGFILE=" + (m_folder / L"first.log");
-    options.tempFolder = Temp();
-    options.currentFolder = m_folder.Path();
-    options.dwTimeoutMs = 3 * kStepMs;
-    m_run.reset(new BackgroundRun(options));
+    m_run = StartInBackground(L"/s /vLOGFILE=" + (m_folder / L"first.log"), 3 * kStepMs);
 
     const UnixScriptOutcome kill = watcher.Wait(kStepMs);
     ASSERT_TRUE(kill.bRan);

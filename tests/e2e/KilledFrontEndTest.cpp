@@ -57,13 +57,7 @@ protected:
     }
 
     void StartFrontEnd(const std::wstring& arguments) {
-        NoteTraceStart();
-        ChildOptions options;
-        options.commandLine = L"\"" + Program() + L"\" " + arguments;
-        options.tempFolder = Temp();
-        options.currentFolder = m_folder.Path();
-        options.dwTimeoutMs = 3 * kStepMs;
-        m_run.reset(new BackgroundRun(options));
+        m_run = StartInBackground(arguments, 3 * kStepMs);
     }
 
     // The front end is gone, as the platform reports it, before the retry starts.

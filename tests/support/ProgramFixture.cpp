@@ -60,6 +60,17 @@ ProgramOutcome ProgramTest::Run(const std::wstring& arguments, const std::wstrin
     return RunProgram(Program(), arguments, Temp(), currentFolder.empty() ? m_folder.Path() : currentFolder);
 }
 
+std::unique_ptr<BackgroundRun> ProgramTest::StartInBackground(const std::wstring& arguments,
+                                                              unsigned long dwTimeoutMs) {
+    NoteTraceStart();
+    ChildOptions options;
+    options.commandLine = L"\"" + Program() + L"\" " + arguments;
+    options.tempFolder = Temp();
+    options.currentFolder = m_folder.Path();
+    options.dwTimeoutMs = dwTimeoutMs;
+    return std::make_unique<BackgroundRun>(options);
+}
+
 std::string ProgramTest::FilesInPackage() const {
     return "files=" + std::to_string(CountFiles(Root() + L"\\Windows") + CountFiles(Root() + L"\\Others")) + "\r\n";
 }

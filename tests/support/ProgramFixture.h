@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "package_fixture/PackageFixture.h"
+#include "support/BackgroundRun.h"
 #include "support/MachineWidePlaces.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/ProgramRun.h"
@@ -26,6 +28,10 @@ protected:
     // Lines for standin.cfg in the package's Windows folder; "record=" and "driverlog=" (the
     // family's DriverLog) are always added.
     void ConfigureInstaller(const std::string& lines);
+    // The program started in the background with arguments, as Run() starts it (this test's
+    // temporary folder, the test folder current), ended after dwTimeoutMs; the trace's size is
+    // noted first.
+    std::unique_ptr<BackgroundRun> StartInBackground(const std::wstring& arguments, unsigned long dwTimeoutMs);
     ProgramOutcome Run(const std::wstring& arguments, const std::wstring& currentFolder = L"");
 
     // The package's files as the stand-in installer counts its staged copy ("started=",

@@ -13,12 +13,7 @@ void WorkingInstallerTest::StartRunWithWorkingInstaller() {
     ConfigureInstaller("started=" + Narrow(m_folder / L"installer-started.txt") + "\r\n" +
                        "ended=" + Narrow(m_folder / L"installer-ended.txt") + "\r\n" +
                        "waitfor=" + Narrow(m_folder / L"installer-may-end.txt") + "\r\n");
-    ChildOptions options;
-    options.commandLine = L"\"" + Program() + L"\" /s /vLOGFILE=" + FirstLog();
-    options.tempFolder = Temp();
-    options.currentFolder = m_folder.Path();
-    options.dwTimeoutMs = kProgramRunTimeoutMs + kInstallerStartMs;
-    m_run.reset(new BackgroundRun(options));
+    m_run = StartInBackground(L"/s /vLOGFILE=" + FirstLog(), kProgramRunTimeoutMs + kInstallerStartMs);
     ASSERT_TRUE(WaitForPath(m_folder / L"installer-started.txt", kInstallerStartMs)) << "the first run's installer never started";
 }
 
