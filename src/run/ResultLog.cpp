@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fileops/FileOpEngine.h"
+#include "fileops/FileTimeValue.h"
 #include "fileops/FolderChain.h"
 #include "fileops/ModulePath.h"
 #include "fileops/NtRelativeOpen.h"
@@ -30,10 +31,6 @@ std::wstring PlatformFullPath(const std::wstring& path) {
     DWORD got = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
     if (got == 0 || got >= buffer.size()) return std::wstring();
     return std::wstring(buffer.data(), got);
-}
-
-unsigned long long FileTimeValue(const FILETIME& time) {
-    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
 // Appends the driver's install log to the new log when it is one the rule allows, judged on

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fileops/FileOpEngine.h"
+#include "fileops/FileTimeValue.h"
 #include "fileops/SystemErrorText.h"
 #include "invocation/CommandLine.h"
 #include "invocation/PackageProfile.h"
@@ -52,7 +53,7 @@ struct RunRecord {
 long long FileTimeOf(const SYSTEMTIME& time) {
     FILETIME fileTime = {};
     SystemTimeToFileTime(&time, &fileTime);
-    return static_cast<long long>((static_cast<unsigned long long>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime);
+    return static_cast<long long>(FileTimeValue(fileTime));
 }
 
 // Local time with its offset from UTC, both from one reading of the clock.
@@ -182,8 +183,7 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         // A driver log older than this is an earlier install's.
         FILETIME installerStarted = {};
         GetSystemTimeAsFileTime(&installerStarted);
-        driverLog.ullWrittenNotBefore =
-            (static_cast<unsigned long long>(installerStarted.dwHighDateTime) << 32) | installerStarted.dwLowDateTime;
+        driverLog.ullWrittenNotBefore = FileTimeValue(installerStarted);
         InstallerWait wait;
         wait.onStillWaiting = [&trace](const std::wstring& line) { trace.Write(line); };
         // Its exit code is recorded, never judged; but an installer that never ran installed nothing.
