@@ -320,6 +320,8 @@ int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[],
     options.nMode = ModeInstall;
     options.bForce = false;
     options.bEnableAuxMac = true;
+    options.bInstallerCode = false;
+    options.nLingerMinutes = kDefaultLingerMinutes;
     const wchar_t kConflict[] = L"a mode switch after the mode was already chosen";
 
     bool bSilentSwitch = false;  // "/s" was given: nothing after it makes the install interactive

@@ -22,4 +22,11 @@ struct RunOptions {
     wchar_t szLogFile[kMaxPathChars];
     bool bForce;
     bool bEnableAuxMac;
+    // INSTALLERCODE=: a run whose steps all succeeded ends with the installer's answer.
+    bool bInstallerCode;
+    // LINGER=: how long, after Setup.exe ends, the run waits for the processes it left running.
+    int nLingerMinutes;
 };
+
+// What LINGER= is when the caller does not set it.
+constexpr int kDefaultLingerMinutes = 15;
