@@ -1,8 +1,8 @@
 @echo off
-rem Group Policy startup script: Computer Configuration > Policies > Windows Settings >
-rem Scripts (Startup/Shutdown) > Startup, with Detect-NicDriver.ps1 beside it in the policy's
-rem Scripts folder. It runs as SYSTEM at each start. Needs Windows 8.1 or later (for the
-rem detection script); the batch itself runs on any Windows the package supports.
+rem Group Policy startup script (Computer Configuration, Policies, Windows Settings, Scripts,
+rem Startup), with Detect-NicDriver.ps1 beside it in the policy's Scripts folder. It runs as
+rem SYSTEM at each start. Needs Windows 8.1 or later (for the detection script); the batch
+rem itself runs on any Windows the package supports.
 rem
 rem Installs unless the detection script finds a driver of the package's version or newer.
 rem The package is copied from the share to a local folder only administrators can write, run
