@@ -56,6 +56,11 @@ bool CFileOpEngine::MakeFolder(void* hParent, const std::wstring& name, const st
     return RunCopy([&] { out = m_copy.MakeTargetFolder(hParent, name, path); });
 }
 
+bool CFileOpEngine::MakeNewFolder(void* hParent, const std::wstring& name, const std::wstring& path,
+                                  FileHandle& out) {
+    return RunCopy([&] { out = m_copy.MakeNewFolder(hParent, name, path); });
+}
+
 bool CFileOpEngine::CopyContents(void* hSource, const std::wstring& sourcePath, void* hTarget,
                                  const std::wstring& targetPath) {
     return RunCopy([&] { m_copy.CopyContents(hSource, sourcePath, hTarget, targetPath); });
@@ -164,6 +169,7 @@ void CFileOpEngine::CopyAny(std::wstring source, std::wstring target) {
         // The copy lands in a folder of the source's name, or for a bare relative name straight
         // in the target.
         const std::wstring strFolderName = LastFolderName(source + L"*.*");
+        m_copy.BeginCopy({});
         FileHandle made;
         std::wstring into = FolderAsOpened(target);
         if (!strFolderName.empty()) {

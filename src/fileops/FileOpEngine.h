@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "fileops/HandleCopy.h"
 #include "fileops/ScopedHandle.h"
@@ -18,13 +19,20 @@ public:
     explicit CFileOpEngine(bool bUnattended = false);
 
     // The top of each side is opened as given; everything below it through handles (HandleCopy).
+    // Each Copy is a copy of its own (BeginCopy).
     bool Copy(std::wstring source, std::wstring target);
+    // A copy made of several operations begins: the folders it makes from now on (MakeFolder,
+    // MakeNewFolder, CopyContents), and those made for it (madeForIt), are its output, never
+    // copied as source. What earlier copies made is source like any other folder.
+    void BeginCopy(const std::vector<FolderIdentity>& madeForIt = {}) { m_copy.BeginCopy(madeForIt); }
     // The folder called name inside the folder hParent holds, opened to be copied from; out
     // stays invalid when there is none, which is no failure. A link there fails.
     bool OpenSourceFolder(void* hParent, const std::wstring& name, const std::wstring& path, FileHandle& out);
     // The folder called name inside the folder hParent holds, made when missing (a link at the
     // name is removed as itself or fails) and held in out.
     bool MakeFolder(void* hParent, const std::wstring& name, const std::wstring& path, FileHandle& out);
+    // The same for a folder that must be new: anything at the name fails (ERROR_ALREADY_EXISTS).
+    bool MakeNewFolder(void* hParent, const std::wstring& name, const std::wstring& path, FileHandle& out);
     // Everything inside the folder hSource holds into the folder hTarget holds.
     bool CopyContents(void* hSource, const std::wstring& sourcePath, void* hTarget, const std::wstring& targetPath);
     // A delete fails unless everything it was given went: a file kept at the read-only question

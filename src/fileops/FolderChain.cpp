@@ -37,7 +37,8 @@ bool CreateFolderChain(std::wstring& path, bool bLastIsFile) {
     return false;
 }
 
-FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade, bool bNamedFolderAsNamed) {
+FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade, bool bNamedFolderAsNamed,
+                                 std::vector<FolderIdentity>* pMade) {
     bChainMade = true;
     // The deepest folder of the chain that exists, and the names below it, deepest first.
     std::wstring existing = FolderAsOpened(folder);
@@ -65,10 +66,11 @@ FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade, b
     for (auto name = missing.rbegin(); name != missing.rend(); ++name) {
         std::wstring parentName;
         FileHandle made;
+        bool bCreated = false;
         if (!ReadHandleName(parent.Get(), parentName) ||
             OpenOrCreateFolderRelative(parent.Get(), *name, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_REPARSE_POINT,
-                                       made) != ERROR_SUCCESS) {
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_REPARSE_POINT, made,
+                                       &bCreated) != ERROR_SUCCESS) {
             bChainMade = false;
             return FileHandle();
         }
@@ -77,6 +79,11 @@ FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade, b
         if (!HoldsEntryItself(made.Get(), parentName, *name)) {
             SetLastError(ERROR_DIRECTORY);
             return FileHandle();
+        }
+        FolderIdentity identity;
+        if (pMade != nullptr && bCreated) {
+            if (!ReadFolderIdentity(made.Get(), identity)) return FileHandle();
+            pMade->push_back(identity);
         }
         parent = std::move(made);
     }

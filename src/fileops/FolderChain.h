@@ -7,6 +7,9 @@
 // not, the thread's last error is the last folder creation's error.
 bool CreateFolderChain(std::wstring& path, bool bLastIsFile);
 
+#include <vector>
+
+#include "fileops/HandleIdentity.h"
 #include "fileops/ScopedHandle.h"
 
 // The folder that folder names, held without delete sharing for making entries in it through the
@@ -17,4 +20,6 @@ bool CreateFolderChain(std::wstring& path, bool bLastIsFile);
 // unless bNamedFolderAsNamed (HoldFolderAsNamed). Invalid with the thread's last error set when a
 // folder of the chain cannot be made or an existing one is no folder (bChainMade false), or the
 // folder named is refused or a made folder turns out not to be itself (bChainMade true).
-FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade, bool bNamedFolderAsNamed = false);
+// *pMade, when given, receives the identity of each folder this call made.
+FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade, bool bNamedFolderAsNamed = false,
+                                 std::vector<FolderIdentity>* pMade = nullptr);

@@ -49,9 +49,6 @@ DeleteDecisions ReplaceDecisions() {
     return decisions;
 }
 
-// A file system that gives no usable ID (0 or all ones) tells no folder from another by it.
-bool IsUsableFileId(std::uint64_t ullFileId) { return ullFileId != 0 && ullFileId != ~std::uint64_t{0}; }
-
 }  // namespace
 
 struct CHandleCopy::Frame {
@@ -65,6 +62,7 @@ struct CHandleCopy::Frame {
     std::wstring targetName;
     std::vector<ListedEntry> entries;
     std::size_t nNext = 0;
+    bool bTargetInOutput = false;  // the target is or lies in an output: never met as a source
 };
 
 CHandleCopy::CHandleCopy() : m_replace(ReplaceDecisions()) {}
@@ -80,45 +78,61 @@ FileHandle CHandleCopy::OpenSourceFolder(HANDLE hParent, const std::wstring& nam
     return folder;
 }
 
+void CHandleCopy::BeginCopy(const std::vector<FolderIdentity>& madeForIt) { m_outputs = madeForIt; }
+
+// The top folders a copy makes are always noted, whatever their parent: the CopyContents into
+// one of them then knows its target for an output, and notes nothing it makes below.
 FileHandle CHandleCopy::MakeTargetFolder(HANDLE hParent, const std::wstring& name, const std::wstring& path) {
     m_workingPath = path;
-    HandleDetails parent;
-    DWORD dwVolume = 0;
-    if (!ReadHandleDetails(hParent, parent) || !ReadVolumeSerial(hParent, dwVolume)) ThrowLastSystemError();
-    // A new copy begins: its output is the folder it is given and the one made in it. What
-    // earlier copies made is source like any other folder.
-    m_outputs.clear();
-    m_bOutputsBegun = true;
-    NoteOutput(dwVolume, parent.facts.ullFileId);
-    return MakeFolderIn(hParent, parent.name, dwVolume, name, path);
+    bool bCreated = false;
+    return MakeFolderIn(hParent, HandleName(hParent), false, name, path, bCreated);
 }
 
-void CHandleCopy::NoteOutput(DWORD dwVolume, std::uint64_t ullFileId) {
-    if (IsUsableFileId(ullFileId) && !IsOutput(dwVolume, ullFileId)) m_outputs.push_back({dwVolume, ullFileId});
+FileHandle CHandleCopy::MakeNewFolder(HANDLE hParent, const std::wstring& name, const std::wstring& path) {
+    m_workingPath = path;
+    const std::wstring parentName = HandleName(hParent);
+    FileHandle folder;
+    const DWORD dwError = CreateNewFolderRelative(hParent, name, kTargetFolderAccess, kShareNoDelete, folder);
+    if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
+    if (!TakeMadeFolder(folder, true, false, parentName, name)) ThrowSystemError(ERROR_FILE_INVALID);
+    return folder;
 }
 
-bool CHandleCopy::IsOutput(DWORD dwVolume, std::uint64_t ullFileId) const {
-    if (!IsUsableFileId(ullFileId)) return false;
-    for (const OutputFolder& output : m_outputs)
-        if (output.dwVolume == dwVolume && output.ullFileId == ullFileId) return true;
+bool CHandleCopy::IsOutput(HANDLE h, const HandleDetails& details) const {
+    FolderIdentity identity;
+    bool bRead = false;
+    for (const FolderIdentity& output : m_outputs) {
+        if (output.ullListedId != details.facts.ullFileId) continue;
+        if (!bRead && !ReadFolderIdentity(h, identity)) ThrowLastSystemError();
+        bRead = true;
+        if (IsSameFolder(output, identity)) return true;
+    }
     return false;
 }
 
-FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentName, DWORD dwVolume,
-                                     const std::wstring& name, const std::wstring& path) {
+bool CHandleCopy::TakeMadeFolder(const FileHandle& folder, bool bCreated, bool bInOutput,
+                                 const std::wstring& parentName, const std::wstring& name) {
+    HandleDetails made;
+    if (!ReadHandleDetails(folder.Get(), made) || !IsEntryItself(made, parentName, name)) return false;
+    if (bCreated && !bInOutput) {
+        FolderIdentity identity;
+        if (!ReadFolderIdentity(folder.Get(), identity)) ThrowLastSystemError();
+        m_outputs.push_back(identity);
+    }
+    return true;
+}
+
+FileHandle CHandleCopy::MakeFolderIn(HANDLE hParent, const std::wstring& parentName, bool bInOutput,
+                                     const std::wstring& name, const std::wstring& path, bool& bCreated) {
     for (int nTry = 0;; ++nTry) {
         m_workingPath = path;
         FileHandle folder;
+        bCreated = false;
         const DWORD dwError = OpenOrCreateFolderRelative(hParent, name, kTargetFolderAccess, kShareNoDelete,
-                                                         FILE_OPEN_REPARSE_POINT, folder);
+                                                         FILE_OPEN_REPARSE_POINT, folder, &bCreated);
         // A file at the name fails the open as a folder; a link opens as itself, or under some
         // platforms as its target, whose name the handle then holds.
-        HandleDetails made;
-        if (dwError == ERROR_SUCCESS && ReadHandleDetails(folder.Get(), made) && IsEntryItself(made, parentName, name)) {
-            // Made in the parent, so on its volume: a folder can be no mount point unless made one.
-            NoteOutput(dwVolume, made.facts.ullFileId);
-            return folder;
-        }
+        if (dwError == ERROR_SUCCESS && TakeMadeFolder(folder, bCreated, bInOutput, parentName, name)) return folder;
         if (dwError != ERROR_SUCCESS && dwError != ERROR_DIRECTORY) ThrowSystemError(dwError);
         if (nTry > 0) ThrowSystemError(dwError != ERROR_SUCCESS ? dwError : ERROR_FILE_INVALID);
         folder.Reset();
@@ -197,9 +211,10 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
     std::vector<Frame> stack;
     auto push = [this, &stack](FileHandle ownedSource, HANDLE hFolder, const std::wstring& folderPath,
                                const std::wstring& folderName, FileHandle ownedTarget, HANDLE hCopy,
-                               const std::wstring& copyPath, const std::wstring& copyName) {
+                               const std::wstring& copyPath, const std::wstring& copyName, bool bTargetInOutput) {
         m_workingPath = folderPath;
         Frame frame;
+        frame.bTargetInOutput = bTargetInOutput;
         frame.ownedSource = std::move(ownedSource);
         frame.ownedTarget = std::move(ownedTarget);
         frame.hSource = hFolder;
@@ -212,27 +227,27 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
         if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
         stack.push_back(std::move(frame));
     };
-    // Every folder this copy writes into (its target, the folder that target was made in, and
-    // every folder made below) is known by volume and file ID: a target inside the source is met
-    // in the walk as one of them, and is not entered, so that the copy holds what the source held
-    // before the copy began, and never copies its own output.
+    // Every folder this copy made is known by volume and file ID: a target inside the source is
+    // met in the walk as one of them, and is not entered, so that the copy holds what the source
+    // held when the copy began, and never copies its own output.
     m_workingPath = sourcePath;
     HandleDetails source;
-    DWORD dwSourceVolume = 0;
-    if (!ReadHandleDetails(hSource, source) || !ReadVolumeSerial(hSource, dwSourceVolume)) ThrowLastSystemError();
+    if (!ReadHandleDetails(hSource, source)) ThrowLastSystemError();
     m_workingPath = targetPath;
     HandleDetails target;
-    DWORD dwTargetVolume = 0;
-    if (!ReadHandleDetails(hTarget, target) || !ReadVolumeSerial(hTarget, dwTargetVolume)) ThrowLastSystemError();
-    // Onto itself, each file would be removed to make room for its own copy.
-    if (dwSourceVolume == dwTargetVolume && IsUsableFileId(source.facts.ullFileId) &&
-        source.facts.ullFileId == target.facts.ullFileId)
-        throw new CFExeption(L"the folder to copy into is the folder copied from, " + sourcePath);
-    // A target not made just before begins a copy of its own.
-    if (!m_bOutputsBegun) m_outputs.clear();
-    m_bOutputsBegun = false;
-    NoteOutput(dwTargetVolume, target.facts.ullFileId);
-    push(FileHandle(), hSource, sourcePath, source.name, FileHandle(), hTarget, targetPath, target.name);
+    if (!ReadHandleDetails(hTarget, target)) ThrowLastSystemError();
+    // Onto itself, each file would be removed to make room for its own copy. Only folders that
+    // show the same listed ID can be one.
+    if (source.facts.ullFileId == target.facts.ullFileId) {
+        FolderIdentity sourceIdentity;
+        FolderIdentity targetIdentity;
+        if (!ReadFolderIdentity(hSource, sourceIdentity) || !ReadFolderIdentity(hTarget, targetIdentity))
+            ThrowLastSystemError();
+        if (IsSameFolder(sourceIdentity, targetIdentity))
+            throw new CFExeption(L"the folder to copy into is the folder copied from, " + sourcePath);
+    }
+    push(FileHandle(), hSource, sourcePath, source.name, FileHandle(), hTarget, targetPath, target.name,
+         IsOutput(hTarget, target));
 
     while (!stack.empty()) {
         Frame& folder = stack.back();
@@ -266,14 +281,18 @@ void CHandleCopy::CopyContents(HANDLE hSource, const std::wstring& sourcePath, H
             continue;
         }
         // The copy's own output, which the source did not hold when the copy began.
-        if (IsOutput(dwSourceVolume, details.facts.ullFileId)) continue;
+        if (IsOutput(opened.Get(), details)) continue;
         if (m_nFolderBudget > 0) --m_nFolderBudget;
-        FileHandle copy = MakeFolderIn(folder.hTarget, folder.targetName, dwTargetVolume, entry.name, entryTarget);
+        bool bCreated = false;
+        FileHandle copy =
+            MakeFolderIn(folder.hTarget, folder.targetName, folder.bTargetInOutput, entry.name, entryTarget, bCreated);
         const HANDLE hOpened = opened.Get();
         const HANDLE hCopy = copy.Get();
         // folder and entry are not to be used after this: the stack may move.
         const std::wstring sourceEntryName = EntryNameIn(folder.sourceName, entry.name);
         const std::wstring copyName = EntryNameIn(folder.targetName, entry.name);
-        push(std::move(opened), hOpened, entrySource, sourceEntryName, std::move(copy), hCopy, entryTarget, copyName);
+        const bool bCopyInOutput = folder.bTargetInOutput || bCreated;
+        push(std::move(opened), hOpened, entrySource, sourceEntryName, std::move(copy), hCopy, entryTarget, copyName,
+             bCopyInOutput);
     }
 }

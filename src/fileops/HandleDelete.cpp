@@ -89,7 +89,7 @@ struct CHandleDelete::Frame {
     HANDLE hFolder = INVALID_HANDLE_VALUE;
     std::wstring path;  // for messages
     std::wstring name;  // as the folder's handle holds it
-    DWORD dwVolumeSerial = 0;
+    FolderIdentity identity;  // its volume: the delete never leaves the volume it began on
     std::vector<ListedEntry> entries;
     std::size_t nNext = 0;
     bool bHoldsKept = false;  // a kept file lies below: the folder cannot go, and that is known
@@ -180,8 +180,9 @@ void CHandleDelete::RemoveFolderTree(FileHandle ownedTop, HANDLE hTop, const std
         frame.hFolder = hFolder;
         frame.path = folderPath;
         frame.name = folderName;
-        if (!ReadVolumeSerial(hFolder, frame.dwVolumeSerial)) ThrowLastSystemError();
-        if (!stack.empty() && stack.back().dwVolumeSerial != frame.dwVolumeSerial) ThrowSystemError(ERROR_FILE_INVALID);
+        if (!ReadFolderIdentity(hFolder, frame.identity)) ThrowLastSystemError();
+        if (!stack.empty() && !IsSameVolume(stack.back().identity, frame.identity))
+            ThrowSystemError(ERROR_FILE_INVALID);
         const DWORD dwError = ListFolderByHandle(hFolder, frame.entries);
         if (dwError != ERROR_SUCCESS) ThrowSystemError(dwError);
         stack.push_back(std::move(frame));

@@ -10,7 +10,15 @@
 namespace {
 constexpr ULONG kFileInternalInformation = 6;  // the native class that carries the file ID alone
 constexpr ULONG kFileAllInformation = 18;      // basic, standard, internal, ..., name: one query
+constexpr ULONG kFileIdInformation = 59;       // the volume's 64-bit serial and the 128-bit file ID
 constexpr LONG kStatusBufferOverflow = static_cast<LONG>(0x80000005);
+
+// FILE_ID_INFO as the native call fills it.
+struct NativeIdInformation {
+    std::uint64_t ullVolumeSerial;
+    unsigned char fileId[16];
+};
+static_assert(sizeof(NativeIdInformation) == 24, "the native file-ID layout");
 
 // The native layout of the all-information class, which the user-mode headers lack.
 struct NativeAllInformation {
@@ -101,11 +109,40 @@ bool IsEntryItself(const HandleDetails& details, const std::wstring& folderName,
                                 static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
 }
 
-bool ReadVolumeSerial(HANDLE h, DWORD& dwSerial) {
+bool ReadFolderIdentity(HANDLE h, FolderIdentity& identity) {
+    HandleFacts facts;
+    if (!ReadHandleFacts(h, facts)) return false;
+    identity.ullListedId = facts.ullFileId;
+    // The wide identity, through the native call: platforms before Windows 8 do not know the
+    // class and some file systems refuse it; they leave the narrow pair.
+    IO_STATUS_BLOCK status = {};
+    NativeIdInformation wide = {};
+    if (Nt().pfnQueryInformationFile(h, &status, &wide, sizeof wide, kFileIdInformation) >= 0) {
+        identity.ullVolume = wide.ullVolumeSerial;
+        std::memcpy(&identity.ullIdLow, wide.fileId, sizeof identity.ullIdLow);
+        std::memcpy(&identity.ullIdHigh, wide.fileId + sizeof identity.ullIdLow, sizeof identity.ullIdHigh);
+        identity.bWide = true;
+        return true;
+    }
     BY_HANDLE_FILE_INFORMATION info = {};
     if (!GetFileInformationByHandle(h, &info)) return false;
-    dwSerial = info.dwVolumeSerialNumber;
+    identity.ullVolume = info.dwVolumeSerialNumber;
+    identity.ullIdLow = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity.ullIdHigh = 0;
+    identity.bWide = false;
     return true;
+}
+
+bool IsSameVolume(const FolderIdentity& a, const FolderIdentity& b) {
+    return a.bWide == b.bWide && a.ullVolume == b.ullVolume;
+}
+
+bool IsSameFolder(const FolderIdentity& a, const FolderIdentity& b) {
+    constexpr std::uint64_t kAllOnes = ~std::uint64_t{0};
+    // No ID at all, or the invalid ID in its narrow or its wide form.
+    const bool bUsable = (a.ullIdLow != 0 || a.ullIdHigh != 0) &&
+                         !(a.ullIdLow == kAllOnes && (a.ullIdHigh == 0 || a.ullIdHigh == kAllOnes));
+    return bUsable && IsSameVolume(a, b) && a.ullIdLow == b.ullIdLow && a.ullIdHigh == b.ullIdHigh;
 }
 
 bool IsListedEntry(const HandleFacts& opened, std::uint64_t ullListedId) {

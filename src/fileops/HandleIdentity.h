@@ -33,9 +33,30 @@ bool ReadHandleDetails(HANDLE h, HandleDetails& details);
 // hold the target's name).
 bool IsEntryItself(const HandleDetails& details, const std::wstring& folderName, const std::wstring& entryName);
 
-// The serial number of the volume that holds the handle's file or folder. Some platforms ask
-// the volume itself each time (half a millisecond under Wine), so a walk reads it once a folder.
-bool ReadVolumeSerial(HANDLE h, DWORD& dwSerial);
+// Which folder a handle holds, whatever its path: the serial number of its volume and its file
+// ID there. Read whole (64-bit serial, 128-bit ID) where the platform gives them; else the 32-bit
+// serial and the 64-bit ID, which cloned volumes may share (bWide false).
+// ullListedId is the 64-bit ID a listing and HandleFacts show, which the same folder always
+// shows: a folder whose listed ID differs is another, without asking for the rest.
+struct FolderIdentity {
+    std::uint64_t ullVolume = 0;
+    std::uint64_t ullIdLow = 0;
+    std::uint64_t ullIdHigh = 0;
+    bool bWide = false;
+    std::uint64_t ullListedId = 0;
+};
+
+// False with the thread's last error set when the handle cannot be asked either way. Some
+// platforms ask the volume itself each time (half a millisecond and seven server requests under
+// Wine): a walk reads it only where it must.
+bool ReadFolderIdentity(HANDLE h, FolderIdentity& identity);
+
+// True when both were read the same way and name one volume.
+bool IsSameVolume(const FolderIdentity& a, const FolderIdentity& b);
+
+// True when both name one folder. A file system that gives no usable ID (0 or all ones) tells no
+// folder from another by it: such an ID matches none.
+bool IsSameFolder(const FolderIdentity& a, const FolderIdentity& b);
 
 // True when the file ID of the opened handle is the one a listing showed. A listing that gives
 // no usable ID (0 or all ones, as file systems with wider IDs may) proves nothing either way and

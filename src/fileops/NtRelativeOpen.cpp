@@ -23,8 +23,11 @@ DWORD Fail(DWORD dwError) {
     return dwError;
 }
 
+// The native create's report that it made the entry rather than opened it.
+constexpr ULONG_PTR kNativeCreated = 2;  // FILE_CREATED
+
 DWORD NativeCreate(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare, ULONG ulDisposition,
-                   DWORD dwOptions, FileHandle& out, ULONG ulObjectFlags = 0) {
+                   DWORD dwOptions, FileHandle& out, ULONG ulObjectFlags = 0, bool* pbCreated = nullptr) {
     const NtCalls& calls = Nt();
     if (calls.pfnCreateFile == nullptr) return Fail(ERROR_CALL_NOT_IMPLEMENTED);
     // One component only: a separator would let the name leave the folder again.
@@ -48,10 +51,11 @@ DWORD NativeCreate(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAcces
     if (lStatus == kStatusInvalidParameter && (ulObjectFlags & kObjDontReparse)) {
         s_bDontReparseRefused = true;
         return NativeCreate(hFolder, name, dwAccess, dwShare, ulDisposition, dwOptions, out,
-                            ulObjectFlags & ~kObjDontReparse);
+                            ulObjectFlags & ~kObjDontReparse, pbCreated);
     }
     if (lStatus < 0) return FailWithStatus(lStatus);
     out.Reset(hOpened);
+    if (pbCreated != nullptr) *pbCreated = status.Information == kNativeCreated;
     return ERROR_SUCCESS;
 }
 
@@ -99,8 +103,15 @@ DWORD CreateNewRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dw
 }
 
 DWORD OpenOrCreateFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
-                                 DWORD dwOptions, FileHandle& out) {
-    return NativeCreate(hFolder, name, dwAccess, dwShare, kNativeOpenIf, dwOptions | FILE_DIRECTORY_FILE, out);
+                                 DWORD dwOptions, FileHandle& out, bool* pbCreated) {
+    return NativeCreate(hFolder, name, dwAccess, dwShare, kNativeOpenIf, dwOptions | FILE_DIRECTORY_FILE, out, 0,
+                        pbCreated);
+}
+
+DWORD CreateNewFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
+                              FileHandle& out) {
+    return NativeCreate(hFolder, name, dwAccess, dwShare, kNativeCreate,
+                        FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, out, kObjDontReparse);
 }
 
 FileHandle OpenParentFolder(const std::wstring& path, std::wstring& name) {

@@ -38,6 +38,12 @@ DWORD CreateNewRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dw
 FileHandle OpenParentFolder(const std::wstring& path, std::wstring& name);
 
 // Opens the folder called name, or creates it when there is none (a link there is opened, not
-// replaced). dwOptions are added to FILE_DIRECTORY_FILE.
+// replaced). dwOptions are added to FILE_DIRECTORY_FILE. *pbCreated, when given, says whether
+// this call made the folder.
 DWORD OpenOrCreateFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
-                                 DWORD dwOptions, FileHandle& out);
+                                 DWORD dwOptions, FileHandle& out, bool* pbCreated = nullptr);
+
+// Creates a new folder called name, opened as itself; fails (ERROR_ALREADY_EXISTS) when anything
+// of that name exists, a link included: nothing that stood there is adopted.
+DWORD CreateNewFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
+                              FileHandle& out);

@@ -120,8 +120,11 @@ int ExtractDrivers(void* hStaging, const std::wstring& stagingFolder, const std:
         SetEngineFailure(failure, L"remove the old driver folder", engine);
         return kResultCannotCreateFolder;
     }
+    // Made new: a folder that appeared at the name since the removal is someone else's, and
+    // whatever was planted in it would lie among these drivers.
+    engine.BeginCopy();
     FileHandle production;
-    if (!engine.MakeFolder(givenFolder.Get(), name, strExtraction, production)) {
+    if (!engine.MakeNewFolder(givenFolder.Get(), name, strExtraction, production)) {
         SetEngineFailure(failure, kCreateStep, engine);
         return kResultCannotCreateFolder;
     }

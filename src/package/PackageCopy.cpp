@@ -33,16 +33,20 @@ int CopyPackage(const std::wstring& target, CopiedAmount& copied, StepFailure& f
     }
     // The caller's existing folders are opened as written, the missing ones made through the
     // held folder above each; everything below is made through the handle of the last.
+    // The folders made for the copy are its output like those it makes itself: where the target
+    // lies inside the package, the package as it was holds none of them.
     bool bChainMade = true;
-    const FileHandle held = CreateHeldFolderChain(strTarget, bChainMade, true);
+    std::vector<FolderIdentity> made;
+    const FileHandle held = CreateHeldFolderChain(strTarget, bChainMade, true, &made);
     if (!held) {
         failure.Set(bChainMade ? kCopyStep : L"create the folder to copy the package into", strTarget, GetLastError());
         return kResultCannotCreateFolder;
     }
-    return CopyPackage(held.Get(), strTarget, copied, failure);
+    return CopyPackage(held.Get(), strTarget, copied, failure, made);
 }
 
-int CopyPackage(void* hTarget, const std::wstring& targetPath, CopiedAmount& copied, StepFailure& failure) {
+int CopyPackage(void* hTarget, const std::wstring& targetPath, CopiedAmount& copied, StepFailure& failure,
+                const std::vector<FolderIdentity>& madeForTheCopy) {
     wchar_t szFileName[260] = {};
     wchar_t szDrive[3] = {};
     wchar_t szFolder[256] = {};
@@ -62,7 +66,9 @@ int CopyPackage(void* hTarget, const std::wstring& targetPath, CopiedAmount& cop
     // A package without "Others" is complete as it is. Anything of the package that exists and
     // cannot be copied leaves a partial copy, which no installer may run on and no caller may
     // take for the package.
+    // One copy of both folders: what the copy of "Windows" made is output to the copy of "Others".
     CFileOpEngine engine;
+    engine.BeginCopy(madeForTheCopy);
     for (const wchar_t* pszFolder : {kWindowsFolder, kOthersFolder}) {
         const std::wstring source = PackageSourceFolder(szDrive, szFolder, pszFolder);
         const std::wstring copy = JoinedPath(targetPath, pszFolder);

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "fileops/HandleIdentity.h"
 
 #include "package/StepFailure.h"
 
@@ -16,8 +19,10 @@ struct CopiedAmount {
 int CopyPackage(const std::wstring& target, CopiedAmount& copied, StepFailure& failure);
 
 // The same into the folder that hTarget holds (the staging folder, which the run made and holds),
-// never looking its path up again; targetPath names it in failures.
-int CopyPackage(void* hTarget, const std::wstring& targetPath, CopiedAmount& copied, StepFailure& failure);
+// never looking its path up again; targetPath names it in failures. madeForTheCopy: the folders
+// made for this copy (the target among them), which it never copies as part of the package.
+int CopyPackage(void* hTarget, const std::wstring& targetPath, CopiedAmount& copied, StepFailure& failure,
+                const std::vector<FolderIdentity>& madeForTheCopy = {});
 
 // The source folder of one top-level package folder: the package root (drive part, then
 // folder part, which ends with a backslash) followed by the folder name, single separators.

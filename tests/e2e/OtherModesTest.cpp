@@ -64,11 +64,24 @@ TEST_F(OtherModes, ExtractAllRelativeTargetLandsBesideTheProgram) {
     EXPECT_TRUE(ListTree(elsewhere).empty());
 }
 
+// The caller's file in the way is the caller's: it stays as it was, and the failure names the
+// folder that could not be made and why.
 TEST_F(OtherModes, ExtractAllOntoAnUncreatableFolderFails) {
     MakePackage();
-    WriteBytes(m_folder / L"file", "a file where a folder should be");
+    const std::wstring file = m_folder / L"file";
+    WriteBytes(file, "a file where a folder should be");
+    WIN32_FILE_ATTRIBUTE_DATA before = {};
+    ASSERT_TRUE(GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &before));
 
-    EXPECT_EQ(Run(L"/extract_all \"" + (m_folder / L"file\\sub") + L"\"").dwExitCode, 1603u);
+    EXPECT_EQ(Run(L"/extract_all \"" + file + L"\\sub\"").dwExitCode, 1603u);
+
+    WIN32_FILE_ATTRIBUTE_DATA after = {};
+    ASSERT_TRUE(GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &after)) << "the file in the way went";
+    EXPECT_EQ(after.dwFileAttributes, before.dwFileAttributes);
+    EXPECT_EQ(CompareFileTime(&after.ftLastWriteTime, &before.ftLastWriteTime), 0);
+    EXPECT_EQ(ReadBytes(file), "a file where a folder should be");
+    ExpectTraceEndsWithFailure("create the folder to copy the package into", file + L"\\sub", ERROR_DIRECTORY,
+                               "run ended: result CannotCreateFolder (8), exit code 1603");
 }
 
 // A copy keeps what CopyFileW keeps: contents, size, last-write time and attributes, read-only

@@ -3,10 +3,14 @@
 // /extract_all is pointed into the package it copies.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "faults/FolderLink.h"
 #include "faults/OpenGate.h"
 #include "support/FileUtil.h"
 #include "support/NamedCase.h"
@@ -80,62 +84,128 @@ INSTANTIATE_TEST_SUITE_P(Swap, MadeFolderSwappedForALink,
                          CaseName());
 
 // /extract_all into a folder of the package itself. The copy lists the folders it copies as it
-// goes, so a target inside them would be met again and again; it is never entered, and the copy
-// holds the package as it was. A target that is the package's own folder would have every file
-// removed to make room for its copy: refused before anything is written.
+// goes, so a target inside them would be met again and again; the folders the copy made (those
+// of the target's path it had to make, and everything below) are never entered, and the copy holds
+// the package as it was when it began. A target that was a folder of the package is part of it,
+// and is copied with everything it held. A target that is the package's own folder would have
+// every file removed to make room for its copy: refused before anything is written. The target is
+// also spelled otherwise than the package's own path (letter case, "." and ".." components, the
+// short name, a link): what the copy made is known by what it is, not by how a path spells it.
+enum class Spelling { AsTheProgramsPath, OtherCase, DotComponents, ShortName, ThroughALink };
+
 struct InsideCase : NamedCase {
     const wchar_t* pszTarget;  // below the package root; empty: the root itself
+    bool bFolderOfThePackage;  // the target exists before the run
+    Spelling spelling;
     DWORD dwExitCode;
 };
 
 class ExtractAllIntoThePackage : public CallerFolderRun, public ::testing::WithParamInterface<InsideCase> {
 protected:
-    // Every file of the package's Windows and Others folders, by path below the root.
-    std::map<std::wstring, std::string> PackageFiles(const std::wstring& leaveOut) const {
+    // Every file and folder of the package's Windows and Others folders, by path below the root,
+    // but for those below any of leaveOut.
+    std::map<std::wstring, std::string> PackageFiles(const std::vector<std::wstring>& leaveOut) const {
         std::map<std::wstring, std::string> files;
         for (const wchar_t* pszFolder : {L"Windows", L"Others"}) {
             for (const std::wstring& entry : ListTree(Root() + L"\\" + pszFolder)) {
                 const std::wstring relative = std::wstring(pszFolder) + L"\\" + entry;
-                if (!leaveOut.empty() && relative.compare(0, leaveOut.size(), leaveOut) == 0) continue;
+                // Letter case aside: the run makes a missing folder as the caller spelled it.
+                bool bLeftOut = false;
+                for (const std::wstring& prefix : leaveOut)
+                    bLeftOut = bLeftOut || _wcsnicmp(relative.c_str(), prefix.c_str(), prefix.size()) == 0;
+                if (bLeftOut) continue;
                 files[relative] = entry.back() == L'\\' ? "" : ReadBytes(Root() + L"\\" + relative);
             }
         }
         return files;
     }
+
+    // The target as the case spells it; empty when this platform cannot spell it so.
+    std::wstring SpelledTarget(const InsideCase& c) {
+        switch (c.spelling) {
+        case Spelling::AsTheProgramsPath:
+            return Root() + c.pszTarget;
+        case Spelling::OtherCase: {
+            std::wstring upper = Root() + c.pszTarget;
+            CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+            return upper;
+        }
+        case Spelling::DotComponents:
+            return Root() + L"\\Windows\\..\\.\\Others\\.." + c.pszTarget;
+        case Spelling::ShortName: {
+            // The test folder's own name is longer than 8.3 and has a short name of its own.
+            wchar_t szShort[MAX_PATH] = {};
+            const DWORD cch = GetShortPathNameW(Root().c_str(), szShort, MAX_PATH);
+            if (cch == 0 || cch >= MAX_PATH || Root() == szShort) return L"";
+            return szShort + std::wstring(c.pszTarget);
+        }
+        case Spelling::ThroughALink:
+            m_link = std::make_unique<FolderLink>(m_folder / L"link-to-the-package", Root());
+            if (!m_link->IsMade()) return L"";
+            return (m_folder / L"link-to-the-package") + c.pszTarget;
+        }
+        return L"";
+    }
+
+    std::unique_ptr<FolderLink> m_link;
 };
 
 TEST_P(ExtractAllIntoThePackage, EndsPromptlyAndTheCopyHoldsThePackageAsItWas) {
     const InsideCase& c = GetParam();
     MakePackage();
+    const std::wstring spelled = SpelledTarget(c);
+    if (spelled.empty()) GTEST_SKIP() << "this platform cannot spell the target so";
     const std::wstring target = Root() + c.pszTarget;
-    // The part of the package the copy lands in, as its listing shows it.
-    const std::wstring copyBelowRoot = c.pszTarget[0] ? std::wstring(c.pszTarget + 1) + L"\\" : L"";
-    const std::map<std::wstring, std::string> before = PackageFiles(L"");
+    // What the copy made, as the package's listing shows it: the target's own folders when it
+    // was a folder of the package, else the target with everything in it; nothing when refused.
+    std::vector<std::wstring> copyMade;
+    if (c.pszTarget[0]) {
+        ASSERT_EQ(IsFolder(target), c.bFolderOfThePackage);
+        const std::wstring copyBelowRoot = std::wstring(c.pszTarget + 1) + L"\\";
+        copyMade = c.bFolderOfThePackage
+                       ? std::vector<std::wstring>{copyBelowRoot + L"Windows\\", copyBelowRoot + L"Others\\"}
+                       : std::vector<std::wstring>{copyBelowRoot};
+    }
+    const std::map<std::wstring, std::string> before = PackageFiles({});
     const std::string windowsDigest = TreeDigest(Root() + L"\\Windows");
     const std::string othersDigest = TreeDigest(Root() + L"\\Others");
 
     // The run's own time-out fails the test when the copy feeds on itself.
-    ProgramOutcome outcome = Run(L"/extract_all \"" + target + L"\"");
+    ProgramOutcome outcome = Run(L"/extract_all \"" + spelled + L"\"");
 
     EXPECT_EQ(outcome.dwExitCode, c.dwExitCode);
-    EXPECT_EQ(PackageFiles(copyBelowRoot), before) << "the package changed";
+    EXPECT_EQ(PackageFiles(copyMade), before) << "the package changed";
     if (c.dwExitCode == 0) {
         EXPECT_EQ(TreeDigest(target + L"\\Windows"), windowsDigest);
         EXPECT_EQ(TreeDigest(target + L"\\Others"), othersDigest);
     } else {
+        // The failure names the copy as the caller spelled it, and the package folder it is.
         const std::string failed = TraceFailureLine();
-        EXPECT_NE(failed.find("failed: copy the package, path \"" + ConsoleBytes(Root() + L"\\Windows") + "\""),
+        EXPECT_NE(failed.find("failed: copy the package, path \"" + ConsoleBytes(spelled + L"\\Windows") + "\""),
                   std::string::npos)
             << failed;
-        EXPECT_NE(failed.find("the folder to copy into is the folder copied from"), std::string::npos) << failed;
+        EXPECT_NE(failed.find("the folder to copy into is the folder copied from, " +
+                              ConsoleBytes(Root() + L"\\Windows")),
+                  std::string::npos)
+            << failed;
         ExpectTraceEndsWith({"failed: copy the package", "run ended: result CannotCreateFolder (8), exit code 1603"});
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Inside, ExtractAllIntoThePackage,
-                         ::testing::Values(InsideCase{"AFolderInOthers", L"\\Others\\copy", 0},
-                                           InsideCase{"ADriverFolder", L"\\Windows\\WIN7\\copy", 0},
-                                           InsideCase{"ThePackageRootItself", L"", 1603}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Inside, ExtractAllIntoThePackage,
+    ::testing::Values(
+        InsideCase{"AFolderInOthers", L"\\Others\\copy", false, Spelling::AsTheProgramsPath, 0},
+        InsideCase{"ADriverFolder", L"\\Windows\\WIN7\\copy", false, Spelling::AsTheProgramsPath, 0},
+        InsideCase{"AnExistingDriverFolder", L"\\Windows\\WIN10", true, Spelling::AsTheProgramsPath, 0},
+        InsideCase{"AnExistingFolderInOthers", L"\\Others\\Docs", true, Spelling::AsTheProgramsPath, 0},
+        InsideCase{"AnExistingDriverFolderInOtherCase", L"\\Windows\\WIN10", true, Spelling::OtherCase, 0},
+        InsideCase{"AFolderInOthersInOtherCase", L"\\Others\\copy", false, Spelling::OtherCase, 0},
+        InsideCase{"AFolderInOthersThroughDotComponents", L"\\Others\\copy", false, Spelling::DotComponents, 0},
+        InsideCase{"AnExistingFolderInOthersThroughAShortName", L"\\Others\\Docs", true, Spelling::ShortName, 0},
+        InsideCase{"ADriverFolderThroughALink", L"\\Windows\\WIN7\\copy", false, Spelling::ThroughALink, 0},
+        InsideCase{"ThePackageRootItself", L"", true, Spelling::AsTheProgramsPath, 1603},
+        InsideCase{"ThePackageRootThroughALink", L"", true, Spelling::ThroughALink, 1603}),
+    CaseName());
 
 }  // namespace

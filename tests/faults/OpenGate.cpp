@@ -34,7 +34,14 @@ while not done and time.time() < deadline:
     while offset < len(events):
         length, _, _, _, _, opened, _ = struct.unpack_from("IBBHQii", events, offset)
         path = os.readlink("/proc/self/fd/%d" % opened)
-        if not done and path == target:
+        if action == "folder":
+            # Made between whatever removed place and the platform's next open on base.
+            if not done and not os.path.lexists(place) and os.path.isdir(os.path.dirname(place)):
+                os.mkdir(place)
+                with open(os.path.join(place, canary), "w") as planted:
+                    planted.write("planted by another user\n")
+                done = True
+        elif not done and path == target:
             if action == "swap":
                 os.rename(place, place + ".away")
             os.symlink(canary, place)
@@ -47,17 +54,29 @@ while not done and time.time() < deadline:
 sys.exit(0 if done else "no open of " + target)
 )";
 
-}  // namespace
-
-std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& base, const std::string& trigger,
-                                                      const std::string& place, bool bSwap,
-                                                      const std::wstring& linkTarget, const std::wstring& readyFile) {
+std::unique_ptr<UnixScriptInBackground> StartGate(const std::wstring& base, const std::string& trigger,
+                                                  const std::string& place, const std::string& action,
+                                                  const std::string& canary, const std::wstring& readyFile) {
     const std::string script = "exec python3 - '" + UnixPathOf(base) + "' '" + trigger + "' '" + place + "' " +
-                               (bSwap ? "swap" : "plant") + " '" + UnixPathOf(linkTarget) + "' '" +
-                               UnixPathOf(readyFile) + "' <<'EOF'\n" + kOpenGate + "EOF\n";
+                               action + " '" + canary + "' '" + UnixPathOf(readyFile) + "' <<'EOF'\n" + kOpenGate +
+                               "EOF\n";
     auto gate = std::make_unique<UnixScriptInBackground>(script);
     for (int i = 0; i < 300 && !PathExists(readyFile); ++i) Sleep(20);
     EXPECT_TRUE(PathExists(readyFile)) << "the gate was not set: " << gate->Wait(1000).output;
     DeleteFileW(readyFile.c_str());
     return gate;
+}
+
+}  // namespace
+
+std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& base, const std::string& trigger,
+                                                      const std::string& place, bool bSwap,
+                                                      const std::wstring& linkTarget, const std::wstring& readyFile) {
+    return StartGate(base, trigger, place, bSwap ? "swap" : "plant", UnixPathOf(linkTarget), readyFile);
+}
+
+std::unique_ptr<UnixScriptInBackground> StartFolderPlantGate(const std::wstring& base, const std::string& place,
+                                                             const std::string& fileName,
+                                                             const std::wstring& readyFile) {
+    return StartGate(base, place, place, "folder", fileName, readyFile);
 }

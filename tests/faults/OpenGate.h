@@ -16,3 +16,12 @@
 std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& base, const std::string& trigger,
                                                       const std::string& place, bool bSwap,
                                                       const std::wstring& linkTarget, const std::wstring& readyFile);
+
+// Plants a folder at base\place (one name) holding a file called fileName, at the first open on
+// base (of base itself or of an entry in it) that the platform makes while place is missing: so
+// between whatever removed place and the next thing the run does on base. With place present
+// when the gate is set, the folder lands only after something removed it. Same readyFile and
+// Wait() as StartOpenGate. Wine only.
+std::unique_ptr<UnixScriptInBackground> StartFolderPlantGate(const std::wstring& base, const std::string& place,
+                                                             const std::string& fileName,
+                                                             const std::wstring& readyFile);
