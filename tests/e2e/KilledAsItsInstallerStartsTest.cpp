@@ -62,9 +62,9 @@ TEST_F(KilledAsItsInstallerStarts, LeavesNoInstallerAndTheNextRunInstalls) {
         const std::wstring started = m_folder / (L"installer-started-" + std::to_wstring(nAttempt) + L".txt");
         ConfigureInstaller("started=" + Narrow(started) + "\r\n");
         UnixScriptInBackground watcher(std::string(kFindProcesses) +
-                                       "i=0\n"
+                                       "end=$(($(date +%s) + 50))\n"
                                        "while [ -z \"$(pids_of Setup.exe '" + marker + "')\" ]; do\n"
-                                       "  i=$((i+1)); [ $i -gt 3000 ] && { echo never appeared; exit 3; }\n"
+                                       "  [ $(date +%s) -lt $end ] || { echo never appeared; exit 3; }\n"
                                        "  sleep 0.02\n"
                                        "done\n"
                                        "n=0\n"
@@ -82,9 +82,9 @@ TEST_F(KilledAsItsInstallerStarts, LeavesNoInstallerAndTheNextRunInstalls) {
 
         // The killed run's installer ends, by the job or by itself; one left suspended never does.
         const UnixScriptOutcome left = RunUnixScript(std::string(kFindProcesses) +
-                                                         "i=0\n"
+                                                         "end=$(($(date +%s) + 30))\n"
                                                          "while [ -n \"$(pids_of Setup.exe '" + marker + "')\" ]; do\n"
-                                                         "  i=$((i+1)); [ $i -gt 300 ] && break\n"
+                                                         "  [ $(date +%s) -lt $end ] || break\n"
                                                          "  sleep 0.1\n"
                                                          "done\n"
                                                          "echo left=$(pids_of Setup.exe '" + marker + "' | wc -l)\n"
