@@ -176,9 +176,13 @@ public:
             const DWORD dwError = GetLastError();
             return dwError != ERROR_SUCCESS ? dwError : ERROR_INVALID_PARAMETER;
         }
-        // Closes the copy in the process; nothing is made here.
-        if (!DuplicateHandle(process.Get(), hHold, nullptr, nullptr, 0, FALSE, DUPLICATE_CLOSE_SOURCE))
+        // Closes the copy in the process. It comes here on its way out and is closed here too:
+        // Wine refuses a close without a target process (error 6).
+        HANDLE hBack = nullptr;
+        if (!DuplicateHandle(process.Get(), hHold, GetCurrentProcess(), &hBack, 0, FALSE,
+                             DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS))
             return GetLastError();
+        KernelHandle back(hBack);
         return ERROR_SUCCESS;
     }
 
