@@ -28,7 +28,7 @@ RunEventId EventIdFor(int nMode, bool bCommandLineRead, bool bSucceeded, int nRe
 
 RunEvent ComposeRunEvent(int nMode, bool bCommandLineRead, int nResultCode, int nExitCode,
                          const std::wstring& failureText, bool bInstallerRan, unsigned long dwInstallerExitCode,
-                         const std::wstring& driverVersions) {
+                         const std::wstring& driverVersions, const std::wstring& leftRunning) {
     const bool bSucceeded = nResultCode == kResultOk;
     RunEvent event;
     event.wEventId = EventIdFor(nMode, bCommandLineRead, bSucceeded, nResultCode);
@@ -45,7 +45,8 @@ RunEvent ComposeRunEvent(int nMode, bool bCommandLineRead, int nResultCode, int 
     event.strings = {bCommandLineRead ? RunModeText(nMode) : L"none", ResultCodeText(nResultCode),
                      std::to_wstring(nExitCode), failureText.empty() ? std::wstring(L"none") : failureText,
                      bInstallerRan ? std::to_wstring(dwInstallerExitCode) : std::wstring(L"none"),
-                     driverVersions.empty() ? std::wstring(L"none") : driverVersions, NICUPDATE_VERSION_TEXT};
+                     driverVersions.empty() ? std::wstring(L"none") : driverVersions, NICUPDATE_VERSION_TEXT,
+                     leftRunning.empty() ? std::wstring(L"none") : leftRunning};
     return event;
 }
 

@@ -27,7 +27,8 @@ struct RunEvent {
     bool bWarning = false;             // Warning event
     // %1 mode, %2 result, %3 exit code, %4 failed step (or "none"), %5 the installer's exit code
     // ("none" when no installer ran), %6 the package's driver version(s) ("none" when the run
-    // read none), %7 this program's own version.
+    // read none), %7 this program's own version, %8 the installer's processes the run stopped
+    // waiting for ("none" when it waited for all of them).
     std::vector<std::wstring> strings;
 };
 
@@ -35,10 +36,11 @@ struct RunEvent {
 // was refused or never read); bCommandLineRead: the parser accepted it; failureText: the failed
 // step as the trace describes it, empty for a success; bInstallerRan: the installer ran and
 // ended with dwInstallerExitCode; driverVersions: DriverVersionField of the staged package,
-// empty when the run read no INF.
+// empty when the run read no INF; leftRunning: the installer's processes still at work when the
+// run stopped waiting for them, empty when there were none.
 RunEvent ComposeRunEvent(int nMode, bool bCommandLineRead, int nResultCode, int nExitCode,
                          const std::wstring& failureText, bool bInstallerRan, unsigned long dwInstallerExitCode,
-                         const std::wstring& driverVersions);
+                         const std::wstring& driverVersions, const std::wstring& leftRunning);
 
 // The full message ID of the table entry for an event (severity bits included), as ReportEventW
 // takes it.

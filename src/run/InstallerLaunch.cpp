@@ -8,6 +8,8 @@
 #include "fileops/ScopedHandle.h"
 #include "package/PackageLayout.h"
 #include "run/InstallerJobWait.h"
+#include "run/InstallerLaunchCalls.h"
+#include "run/ProcessAccount.h"
 
 bool BuildInstallerCommandLine(const std::wstring& stagingFolder, bool bSilent, wchar_t* commandLine,
                                std::size_t cchBuffer) {
@@ -34,49 +36,48 @@ struct AttributeListPolicy {
 };
 using AttributeList = ScopedHandle<AttributeListPolicy>;
 
-// A list that lets the child inherit *phInherited and nothing else and, with phJob, puts it in
-// that job from its first instruction. Invalid, with the thread's last error, when the platform
-// refuses either (the job list is Windows 10's).
-AttributeList StartAttributes(HANDLE* phInherited, HANDLE* phJob) {
-    const DWORD nAttributes = phJob != nullptr ? 2 : 1;
+// A list that puts the child in the job *phJob from its first instruction. Invalid, with the
+// thread's last error, when the platform refuses it (the job list is Windows 10's).
+AttributeList JobListAttribute(HANDLE* phJob) {
     SIZE_T cb = 0;
-    InitializeProcThreadAttributeList(nullptr, nAttributes, 0, &cb);
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &cb);
     void* pMemory = HeapAlloc(GetProcessHeap(), 0, cb);
     if (pMemory == nullptr) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return AttributeList();
     }
     auto pList = static_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(pMemory);
-    if (!InitializeProcThreadAttributeList(pList, nAttributes, 0, &cb)) {
+    if (!InitializeProcThreadAttributeList(pList, 1, 0, &cb)) {
         const DWORD dwError = GetLastError();
         HeapFree(GetProcessHeap(), 0, pMemory);
         SetLastError(dwError);
         return AttributeList();
     }
     AttributeList list(pList);
-    if (!UpdateProcThreadAttribute(pList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, phInherited, sizeof *phInherited,
-                                   nullptr, nullptr))
-        return AttributeList();
-    if (phJob != nullptr &&
-        !UpdateProcThreadAttribute(pList, 0, kAttributeJobList, phJob, sizeof *phJob, nullptr, nullptr))
+    if (!UpdateProcThreadAttribute(pList, 0, kAttributeJobList, phJob, sizeof *phJob, nullptr, nullptr))
         return AttributeList();
     return list;
 }
 
-// Creates the installer hidden with the attributes above; ERROR_SUCCESS or the Win32 error.
-DWORD CreateInstaller(wchar_t* commandLine, HANDLE* phInherited, HANDLE* phJob, DWORD dwFlags,
-                      PROCESS_INFORMATION& info) {
-    AttributeList attributes = StartAttributes(phInherited, phJob);
-    if (!attributes) return GetLastError();
+// Inheriting nothing: the hold reaches the installer only as a copy the run makes, which no
+// process the installer starts can inherit, so the run knows every copy it must take back.
+unsigned long CreateSuspendedInstaller(wchar_t* commandLine, HANDLE hJob, PROCESS_INFORMATION& info) {
+    AttributeList attributes;
+    if (hJob != nullptr) {
+        attributes = JobListAttribute(&hJob);
+        if (!attributes) return GetLastError();
+    }
     STARTUPINFOEXW startup = {};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
     startup.StartupInfo.wShowWindow = SW_HIDE;
     startup.lpAttributeList = static_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.Get());
-    info = PROCESS_INFORMATION();
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT | dwFlags, nullptr,
-                        nullptr, &startup.StartupInfo, &info))
+    PROCESS_INFORMATION created = {};
+    const DWORD dwFlags = CREATE_SUSPENDED | (attributes ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, dwFlags, nullptr, nullptr,
+                        &startup.StartupInfo, &created))
         return GetLastError();
+    info = created;
     return ERROR_SUCCESS;
 }
 
@@ -153,12 +154,36 @@ public:
         return std::wstring(szImage, cch);
     }
 
-    // The copy closes with the process.
-    void HandOnHold(unsigned long dwProcessId) override {
+    bool RunsAsThisAccount(unsigned long dwProcessId) override {
+        KernelHandle process = OpenInJob(dwProcessId, PROCESS_QUERY_LIMITED_INFORMATION);
+        return process && RunsAsThisProcessesAccount(process.Get());
+    }
+
+    // The copy closes with the process, or when the run takes it back.
+    void* HandOnHold(unsigned long dwProcessId) override {
         KernelHandle process = OpenInJob(dwProcessId, PROCESS_DUP_HANDLE);
         HANDLE hCopy = nullptr;
-        if (process)
-            DuplicateHandle(GetCurrentProcess(), m_hHeldFolder, process.Get(), &hCopy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        if (!process || !DuplicateHandle(GetCurrentProcess(), m_hHeldFolder, process.Get(), &hCopy, 0, FALSE,
+                                         DUPLICATE_SAME_ACCESS))
+            return nullptr;
+        return hCopy;
+    }
+
+    unsigned long TakeBackHold(unsigned long dwProcessId, void* hHold) override {
+        KernelHandle process = OpenInJob(dwProcessId, PROCESS_DUP_HANDLE);
+        if (!process) {
+            // Not in the job any more: it ended, and its copy with it.
+            const DWORD dwError = GetLastError();
+            return dwError != ERROR_SUCCESS ? dwError : ERROR_INVALID_PARAMETER;
+        }
+        // Closes the copy in the process. It comes here on its way out and is closed here too:
+        // Wine refuses a close without a target process (error 6).
+        HANDLE hBack = nullptr;
+        if (!DuplicateHandle(process.Get(), hHold, GetCurrentProcess(), &hBack, 0, FALSE,
+                             DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS))
+            return GetLastError();
+        KernelHandle back(hBack);
+        return ERROR_SUCCESS;
     }
 
 private:
@@ -178,54 +203,50 @@ private:
 
 }  // namespace
 
-unsigned long LaunchAndWait(wchar_t* commandLine, void* hHeldFolder, InstallerWait& wait) {
-    std::function<void(const std::wstring&)> onStillWaiting = std::move(wait.onStillWaiting);
-    wait = InstallerWait();
-    wait.onStillWaiting = std::move(onStillWaiting);
+const InstallerLaunchCalls& SystemInstallerLaunchCalls() {
+    static const InstallerLaunchCalls calls = {&CreateSuspendedInstaller, &AssignProcessToJobObject, &ResumeThread};
+    return calls;
+}
+
+unsigned long LaunchAndWaitThrough(const InstallerLaunchCalls& calls, wchar_t* commandLine, void* hHeldFolder,
+                                   InstallerWait& wait) {
     KernelHandle port;
     KernelHandle job = MakeWatchedJob(port);
     if (!job) wait.dwJobError = GetLastError();
-
-    // An inheritable copy in an explicit list: the installer inherits the hold and nothing else.
-    HANDLE hInheritable = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), hHeldFolder, GetCurrentProcess(), &hInheritable, 0, TRUE,
-                         DUPLICATE_SAME_ACCESS))
-        return GetLastError();
-    KernelHandle inheritable(hInheritable);
-    PROCESS_INFORMATION info = {};
     // Until the installer runs, a caller that dies takes the job's last handle and the installer
     // with it, instead of leaving it suspended, or half made, with the staging folder's hold for
     // ever. Even a creation inside the job is not one step on every platform (under Wine the
     // child starts before CreateProcessW returns and hangs when its creator dies).
     const bool bKillOnClose = job && SetKillOnClose(job.Get(), true);
-    // Born in the job: there is no instant in which it waits, suspended, for a caller that may die.
-    HANDLE hJob = job.Get();
-    const bool bBornInJob = job && CreateInstaller(commandLine, &hInheritable, &hJob, 0, info) == ERROR_SUCCESS;
+    PROCESS_INFORMATION info = {};
+    // Born in the job: there is no instant in which it is outside, waiting for a caller that may die.
+    const bool bBornInJob = job && calls.pfnCreateSuspended(commandLine, job.Get(), info) == ERROR_SUCCESS;
     if (!bBornInJob) {
-        const DWORD dwError = CreateInstaller(commandLine, &hInheritable, nullptr, CREATE_SUSPENDED, info);
+        const DWORD dwError = calls.pfnCreateSuspended(commandLine, nullptr, info);
         if (dwError != ERROR_SUCCESS) return dwError;
     }
-    inheritable.Reset();
     // Declared in this order so the process handle is closed before the thread handle.
     KernelHandle thread(info.hThread);
     KernelHandle process(info.hProcess);
-    if (!bBornInJob) {
-        // Where jobs cannot nest (a caller already in a job on older systems) the installer runs
-        // outside one.
-        if (job && !AssignProcessToJobObject(job.Get(), process.Get())) {
-            wait.dwJobError = GetLastError();
-            job.Reset();
-        }
-        if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
-            const DWORD dwError = GetLastError();
-            TerminateProcess(process.Get(), ERROR_PROCESS_ABORTED);
-            return dwError;
-        }
+    // A caller killed before this leaves, on older systems, an installer suspended for ever; but
+    // one that holds nothing, so the next run can remove the staging folder and install. Where
+    // jobs cannot nest (a caller already in a job before Windows 8) the installer runs outside one.
+    if (!bBornInJob && job && !calls.pfnAssignProcessToJobObject(job.Get(), process.Get())) {
+        wait.dwJobError = GetLastError();
+        job.Reset();
+    }
+    HANDLE hInstallersHold = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), hHeldFolder, process.Get(), &hInstallersHold, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS) ||
+        calls.pfnResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
+        const DWORD dwError = GetLastError();
+        TerminateProcess(process.Get(), ERROR_PROCESS_ABORTED);
+        return dwError;
     }
     // It runs: from now on a killed caller leaves it at work, holding its package. Should the
-    // limit stay, a killed caller would end a working installer; the run cannot undo that and
-    // goes on.
-    if (job && bKillOnClose) SetKillOnClose(job.Get(), false);
+    // limit stay, a killed caller would end a working installer; the run cannot undo that, says
+    // so and goes on.
+    if (job && bKillOnClose && !SetKillOnClose(job.Get(), false)) wait.dwKillOnCloseError = GetLastError();
     if (job) {
         SystemJobWatch watch(job.Get(), port.Get(), process.Get(), hHeldFolder);
         WaitForJob(watch, info.dwProcessId, wait);
@@ -235,4 +256,8 @@ unsigned long LaunchAndWait(wchar_t* commandLine, void* hHeldFolder, InstallerWa
     DWORD dwCode = 0;
     wait.dwExitCode = GetExitCodeProcess(process.Get(), &dwCode) ? dwCode : 0;
     return ERROR_SUCCESS;
+}
+
+unsigned long LaunchAndWait(wchar_t* commandLine, void* hHeldFolder, InstallerWait& wait) {
+    return LaunchAndWaitThrough(SystemInstallerLaunchCalls(), commandLine, hHeldFolder, wait);
 }

@@ -26,6 +26,7 @@
 #include "package/SelectionResult.h"
 #include "package/StepFailure.h"
 #include "run/InstallerLaunch.h"
+#include "run/LingeringProcessText.h"
 #include "run/ResultLog.h"
 #include "report/RunEvent.h"
 #include "run/RunLock.h"
@@ -48,6 +49,7 @@ struct RunRecord {
     bool bInstallerRan = false;
     unsigned long dwInstallerExitCode = 0;
     std::wstring driverVersions;  // the event's field; empty until the staged package's INFs are read
+    std::wstring leftRunning;     // the event's field: the installer's processes the run stopped waiting for
 };
 
 long long FileTimeOf(const SYSTEMTIME& time) {
@@ -185,6 +187,7 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         GetSystemTimeAsFileTime(&installerStarted);
         driverLog.ullWrittenNotBefore = FileTimeValue(installerStarted);
         InstallerWait wait;
+        wait.dwLingerMs = static_cast<unsigned long>(options.nLingerMinutes) * 60000ul;
         wait.onStillWaiting = [&trace](const std::wstring& line) { trace.Write(line); };
         // Its exit code is recorded, never judged; but an installer that never ran installed nothing.
         const unsigned long dwLaunchError = platform.pfnLaunchAndWait(szCommandLine, heldStagingFolder.Get(), wait);
@@ -198,10 +201,21 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         run.bInstallerRan = true;
         run.dwInstallerExitCode = wait.dwExitCode;
         trace.Write(L"installer ended: exit code " + std::to_wstring(wait.dwExitCode) + L" (recorded only)");
-        if (wait.nOutliving > 0)
+        if (wait.dwKillOnCloseError != ERROR_SUCCESS)
+            trace.Write(L"installer's job still ends it should this run be killed: its limit could not be lifted (Win32 error " +
+                        std::to_wstring(wait.dwKillOnCloseError) + L": " + SystemErrorText(wait.dwKillOnCloseError) + L")");
+        if (wait.nOutliving > 0 && wait.lingering.empty())
             trace.Write(L"installer processes outlived Setup.exe: " +
                         std::to_wstring(wait.nOutliving) + L", waited " + std::to_wstring(wait.dwOutlivingWaitMs) +
                         L" ms for them to end");
+        if (!wait.lingering.empty())
+            trace.Write(L"installer processes outlived Setup.exe: " + std::to_wstring(wait.nOutliving) + L", waited " +
+                        std::to_wstring(wait.dwOutlivingWaitMs) + L" ms, the bound of " +
+                        std::to_wstring(options.nLingerMinutes) + L" min (LINGER=); " +
+                        std::to_wstring(wait.lingering.size()) + L" still running");
+        for (const LingeringProcess& process : wait.lingering)
+            trace.Write(DescribeLingeringProcess(process, SystemErrorText(process.dwTakeBackError)));
+        run.leftRunning = LingeringField(wait.lingering);
     } else {
         NoteDriverVersions(stagingFolder, bUsbPackage, run);
         nRetCode = ExtractDrivers(heldStagingFolder.Get(), stagingFolder, options.szDriverPath, bUsbPackage, engine,
@@ -254,7 +268,8 @@ int EndRun(RunRecord& run, int nRetCode, const RunPlatform& platform) {
     }
     run.trace.Write(FormatRunEnd(nRetCode, nExitCode));
     platform.pfnReportEvent(ComposeRunEvent(run.nMode, run.bCommandLineRead, nRetCode, nExitCode, failureText,
-                                            run.bInstallerRan, run.dwInstallerExitCode, run.driverVersions));
+                                            run.bInstallerRan, run.dwInstallerExitCode, run.driverVersions,
+                                            run.leftRunning));
     return nExitCode;
 }
 

@@ -43,7 +43,7 @@ TEST_P(DriverVersionRun, TraceNamesEachInfAndTheEventCarriesTheVersions) {
     ASSERT_TRUE(run.bRan) << run.output;
     EXPECT_EQ(run.dwExitCode, 0u) << "the driver version never fails a run";
     EXPECT_EQ(ReadBytes(log), std::string(kStandinLogText) + kLogRecord);
-    ASSERT_EQ(run.strings.size(), 7u) << run.output;
+    ASSERT_EQ(run.strings.size(), 8u) << run.output;
     EXPECT_EQ(run.strings[5], c.field);
 
     std::vector<std::string> found;

@@ -41,8 +41,8 @@ TEST_P(InstallerCodeEvent, CarriesTheInstallersExitCodeInItsOwnField) {
 
     ASSERT_TRUE(run.bRan) << run.output;
     EXPECT_EQ(run.dwExitCode, c.dwExitCode);
-    ASSERT_EQ(run.strings.size(), 7u) << "one event of seven strings: " << run.output;
-    EXPECT_EQ(run.levels, std::vector<std::string>(7, c.pszLevel)) << run.output;
+    ASSERT_EQ(run.strings.size(), 8u) << "one event of eight strings: " << run.output;
+    EXPECT_EQ(run.levels, std::vector<std::string>(run.strings.size(), c.pszLevel)) << run.output;
     EXPECT_EQ(std::vector<std::wstring>(run.strings.begin(), run.strings.begin() + 3),
               std::vector<std::wstring>(c.strings.begin(), c.strings.begin() + 3));
     EXPECT_EQ(run.strings[3].substr(0, c.strings[3].size()), c.strings[3]) << Narrow(run.strings[3]);

@@ -46,11 +46,12 @@ TEST_P(RunEvent, OneEventWithModeResultExitCodeAndFailedStep) {
 
     ASSERT_TRUE(run.bRan) << run.output;
     EXPECT_EQ(run.dwExitCode, c.dwExitCode);
-    ASSERT_EQ(run.strings.size(), 7u) << "one event of seven strings: " << run.output;
+    ASSERT_EQ(run.strings.size(), 8u) << "one event of eight strings: " << run.output;
     EXPECT_EQ(std::vector<std::wstring>(run.strings.begin(), run.strings.begin() + 3), c.strings);
     EXPECT_EQ(run.strings[3].substr(0, c.failureStart.size()), c.failureStart) << Narrow(run.strings[3]);
     EXPECT_EQ(run.strings[5], c.driverVersions);
     EXPECT_EQ(run.strings[6], NICUPDATE_EXPECTED_VERSION);
+    EXPECT_EQ(run.strings[7], L"none") << "no process of the installer outlived the run";
 }
 
 INSTANTIATE_TEST_SUITE_P(

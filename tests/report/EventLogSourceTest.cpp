@@ -33,7 +33,8 @@ const std::vector<std::wstring> kStrings = {
     L"silent install", L"CannotCopyFile (6)", L"1603",
     L"package copy: C:\\Windows\\Temp\\NicUpdate.1\\Drivers\\net.inf, error 32 (The process cannot access "
     L"the file because it is being used by another process.)",
-    L"3010", L"10.1.2.3, 10.4.0.0", L"1.0.0.0"};
+    L"3010", L"10.1.2.3, 10.4.0.0", L"1.0.0.0",
+    L"C:\\Program Files\\Maker\\tray.exe (process id 4242), (image name unknown) (process id 4250)"};
 
 // A file loaded the way Event Viewer loads a message file: as data only, nothing of it runs.
 LoadedModule LoadAsData(const std::wstring& path) {
@@ -66,7 +67,7 @@ std::vector<std::wstring> SplitCrLf(const std::wstring& text) {
 // Each insertion string on its own line after the heading, lines ended by CR LF.
 void ExpectEventText(const std::wstring& text) {
     const std::vector<std::wstring> lines = SplitCrLf(text);
-    ASSERT_EQ(lines.size(), 8u) << Narrow(text);
+    ASSERT_EQ(lines.size(), 9u) << Narrow(text);
     EXPECT_FALSE(lines[0].empty());
     EXPECT_EQ(lines[1], L"Mode: " + kStrings[0]);
     EXPECT_EQ(lines[2], L"Result: " + kStrings[1]);
@@ -75,6 +76,7 @@ void ExpectEventText(const std::wstring& text) {
     EXPECT_EQ(lines[5], L"Installer exit code: " + kStrings[4]);
     EXPECT_EQ(lines[6], L"Driver version: " + kStrings[5]);
     EXPECT_EQ(lines[7], L"Front end version: " + kStrings[6]);
+    EXPECT_EQ(lines[8], L"Installer processes left running: " + kStrings[7]);
     EXPECT_EQ(text.find(L'\n'), text.find(L"\r\n") + 1) << "a bare line feed in: " << Narrow(text);
 }
 

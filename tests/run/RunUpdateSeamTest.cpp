@@ -12,6 +12,7 @@
 #include "invocation/UsagePage.h"
 #include "package/ResultCodes.h"
 #include "report/RunEvent.h"
+#include "run/FakeJobWatch.h"
 #include "run/RunUpdate.h"
 #include "run/StagingFolder.h"
 #include "support/FileUtil.h"
@@ -33,7 +34,9 @@ struct Seen {
     unsigned style = 0xFFFF;
     std::wstring commandLine;
     unsigned long dwLaunchError = ERROR_SUCCESS;  // what the stand-in launch answers
-    InstallerWait wait;                           // and what it found while it waited
+    InstallerWait wait;                           // and what it found while it waited,
+    std::vector<FakeProcess> job;                 // or, when set, the job it waits for, Setup.exe first
+    unsigned long dwLingerMs = 0;                 // the bound the run gave it
     unsigned long dwInstallerExitCode = 3010;     // and what the installer answered
     std::wstring heldName;                        // what the hold it was handed holds
     std::vector<RunEvent> events;
@@ -65,7 +68,17 @@ unsigned long RecordLaunch(wchar_t* commandLine, void* hHeldFolder, InstallerWai
     ++g_seen.nLaunches;
     g_seen.commandLine = commandLine;
     ReadHandleName(static_cast<HANDLE>(hHeldFolder), g_seen.heldName);
-    wait = g_seen.wait;
+    g_seen.dwLingerMs = wait.dwLingerMs;
+    // What the run set stays: its bound and its callback.
+    InstallerWait found = g_seen.wait;
+    found.dwLingerMs = wait.dwLingerMs;
+    found.onStillWaiting = wait.onStillWaiting;
+    wait = found;
+    if (!g_seen.job.empty()) {
+        // The real wait, over a job whose processes run on a clock of their own.
+        FakeJobWatch watch(0, g_seen.job);
+        WaitForJob(watch, g_seen.job.front().dwId, wait);
+    }
     wait.dwExitCode = g_seen.dwInstallerExitCode;
     return g_seen.dwLaunchError;
 }
@@ -225,12 +238,13 @@ TEST_P(RunEventReport, OneEventNamesModeResultExitCodeAndFailedStep) {
     EXPECT_EQ(event.bError, c.bError);
     EXPECT_FALSE(event.bWarning);
     EXPECT_EQ(MessageIdFor(event), (c.bError ? 0xC0000000ul : 0x40000000ul) | c.wEventId);
-    ASSERT_EQ(event.strings.size(), 7u);
+    ASSERT_EQ(event.strings.size(), 8u);
     EXPECT_EQ(std::vector<std::wstring>(event.strings.begin(), event.strings.begin() + 3), c.firstStrings);
     EXPECT_EQ(event.strings[3].substr(0, c.failureStart.size()), c.failureStart) << Narrow(event.strings[3]);
     EXPECT_EQ(event.strings[4], c.installerCode);
     EXPECT_EQ(event.strings[5], c.driverVersions);
     EXPECT_EQ(event.strings[6], NICUPDATE_EXPECTED_VERSION);
+    EXPECT_EQ(event.strings[7], L"none");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -286,7 +300,7 @@ TEST_P(InstallerCodeEventId, ChoosesTheEventAndItsTypeAndKeepsExitCodeZero) {
     EXPECT_FALSE(event.bError);
     EXPECT_EQ(event.bWarning, c.bWarning);
     EXPECT_EQ(MessageIdFor(event), (c.bWarning ? 0x80000000ul : 0x40000000ul) | c.wEventId);
-    ASSERT_EQ(event.strings.size(), 7u);
+    ASSERT_EQ(event.strings.size(), 8u);
     EXPECT_EQ(event.strings[4], c.pszField);
 }
 
@@ -446,14 +460,17 @@ INSTANTIATE_TEST_SUITE_P(
                                RunLockState::Taken, 1618, false}),
     CaseName());
 
-// The installer is handed the staging folder's own hold, and what the wait found reaches the trace.
+// The installer is handed the staging folder's own hold, and what the wait found reaches the trace
+// and the event.
 struct TraceLine {
-    const char* pszStart;
-    const char* pszEnd;
+    std::string start;
+    std::string end;
 };
 struct WaitCase : NamedCase {
     InstallerWait wait;
     std::vector<TraceLine> lines;  // between "installer started" and "result log written", after the process id
+    std::vector<FakeProcess> job = {};     // the job the launch waits for; empty: wait as found
+    std::wstring leftRunning = L"none";  // the event's field
 };
 
 class InstallerWaitTrace : public RunUpdateSeam, public ::testing::WithParamInterface<WaitCase> {
@@ -484,43 +501,85 @@ TEST_P(InstallerWaitTrace, HandsTheHoldOnAndTracesWhatTheWaitFound) {
     LogsFolderAside logsAside;
     ASSERT_TRUE(logsAside.IsMoved());
     g_seen.wait = c.wait;
+    g_seen.job = c.job;
 
     EXPECT_EQ(Run({L"/s", L"/vLOGFILE=" + (m_folder / L"run.log")}, true), 0);
 
     ASSERT_EQ(g_seen.nLaunches, 1);
+    EXPECT_EQ(g_seen.dwLingerMs, 15ul * 60000ul) << "without LINGER= the run waits 15 minutes after Setup.exe";
     std::wstring tempName;
     ASSERT_TRUE(ReadHandleName(HoldFolder(m_folder / L"temp").Get(), tempName));
     EXPECT_EQ(g_seen.heldName, EntryNameIn(tempName, L"KVNIC_INST_TEMP"));
     const std::vector<std::string> lines = LinesAfterInstallerStart();
     ASSERT_EQ(lines.size(), c.lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(lines[i].rfind(c.lines[i].pszStart, 0), 0u) << lines[i];
-        const std::string end = c.lines[i].pszEnd;
+        EXPECT_EQ(lines[i].rfind(c.lines[i].start, 0), 0u) << lines[i];
+        const std::string& end = c.lines[i].end;
         EXPECT_TRUE(lines[i].size() >= end.size() && lines[i].compare(lines[i].size() - end.size(), end.size(), end) == 0)
             << lines[i];
     }
+    ASSERT_EQ(g_seen.events.size(), 1u);
+    ASSERT_EQ(g_seen.events[0].strings.size(), 8u);
+    EXPECT_EQ(g_seen.events[0].strings[7], c.leftRunning);
+    EXPECT_FALSE(PathExists(m_staging)) << "the staging folder goes as after any other install";
 }
 
-InstallerWait Wait(unsigned long dwJobError, unsigned long nOutliving, unsigned long dwOutlivingWaitMs) {
+InstallerWait Wait(unsigned long dwJobError, unsigned long nOutliving, unsigned long dwOutlivingWaitMs,
+                   unsigned long dwKillOnCloseError = ERROR_SUCCESS) {
     InstallerWait wait;
     wait.dwJobError = dwJobError;
     wait.nOutliving = nOutliving;
     wait.dwOutlivingWaitMs = dwOutlivingWaitMs;
+    wait.dwKillOnCloseError = dwKillOnCloseError;
     return wait;
 }
+
+const char kTrayPath[] = "C:\\Program Files\\Maker\\tray.exe";
+const FakeProcess kSetupProcess = {100, L"Setup.exe", 2000};
+const FakeProcess kTrayProcess = {4242, L"C:\\Program Files\\Maker\\tray.exe", 152000};
+const FakeProcess kTrayForAnHour = {4242, L"C:\\Program Files\\Maker\\tray.exe", 3602000};
+
+// The still-waiting line of each minute from the first to nLast, then the given lines.
+std::vector<TraceLine> MinuteLinesThen(unsigned long nLast, std::vector<TraceLine> then) {
+    std::vector<TraceLine> lines;
+    for (unsigned long n = 1; n <= nLast; ++n)
+        lines.push_back({"still waiting for installer processes that outlived Setup.exe, " + std::to_string(n) +
+                             " min so far: " + kTrayPath + " (process id 4242)",
+                         ""});
+    lines.insert(lines.end(), then.begin(), then.end());
+    return lines;
+}
+
+const TraceLine kInstallerEnded = {"installer ended: exit code 3010 (recorded only)", ""};
 
 INSTANTIATE_TEST_SUITE_P(
     Waits, InstallerWaitTrace,
     ::testing::Values(
-        WaitCase{"SetupAlone", Wait(ERROR_SUCCESS, 0, 0), {{"installer ended: exit code 3010 (recorded only)", ""}}},
+        WaitCase{"SetupAlone", Wait(ERROR_SUCCESS, 0, 0), {kInstallerEnded}},
         WaitCase{"ProcessesOutlivedSetup", Wait(ERROR_SUCCESS, 2, 6250),
-                 {{"installer ended: exit code 3010 (recorded only)", ""},
-                  {"installer processes outlived Setup.exe: 2, waited 6250 ms for them to end", ""}}},
+                 {kInstallerEnded, {"installer processes outlived Setup.exe: 2, waited 6250 ms for them to end", ""}}},
         // Where jobs cannot nest the run still waits for Setup.exe, and says what it could not wait for.
         WaitCase{"NoJob", Wait(ERROR_ACCESS_DENIED, 0, 0),
                  {{"installer not in a job of its own (Win32 error 5: ",
                    "): the run waited for Setup.exe alone, not for processes it started"},
-                  {"installer ended: exit code 3010 (recorded only)", ""}}}),
+                  kInstallerEnded}},
+        WaitCase{"KillOnCloseNotLifted", Wait(ERROR_SUCCESS, 0, 0, ERROR_ACCESS_DENIED),
+                 {kInstallerEnded,
+                  {"installer's job still ends it should this run be killed: its limit could not be lifted "
+                   "(Win32 error 5: ",
+                   ")"}}},
+        // The tray program ends 150 s after Setup.exe: the run names it each minute it waits.
+        WaitCase{"StillWaitingLinesReachTheTrace", Wait(ERROR_SUCCESS, 0, 0), MinuteLinesThen(2, {kInstallerEnded,
+                 {"installer processes outlived Setup.exe: 1, waited 150000 ms for them to end", ""}}),
+                 {kSetupProcess, kTrayProcess}},
+        // The tray program runs for an hour: the run stops waiting after the default quarter of an
+        // hour, takes its hold back and names it.
+        WaitCase{"DefaultBoundPasses", Wait(ERROR_SUCCESS, 0, 0), MinuteLinesThen(15, {kInstallerEnded,
+                 {"installer processes outlived Setup.exe: 1, waited 900000 ms, the bound of 15 min (LINGER=); 1 still "
+                  "running", ""},
+                 {std::string("still running when the wait ended, left to itself: ") + kTrayPath +
+                      " (process id 4242); its hold on the staging folder taken back", ""}}),
+                 {kSetupProcess, kTrayForAnHour}, L"C:\\Program Files\\Maker\\tray.exe (process id 4242)"}),
     CaseName());
 
 struct LocklessCase : NamedCase {

@@ -17,6 +17,8 @@
 //                 it instead of standin.cfg, the way a bootstrapper hands its work on, and does
 //                 not wait for it
 //   childinherit=1  the copy inherits its inheritable handles (default: none)
+//   childexe=PATH   the copy to start instead of itself, as a tray program some installers leave
+//                 running from outside the package; NAME is read beside it
 #include <windows.h>
 #include <shellapi.h>
 
@@ -131,7 +133,9 @@ int wmain() {
     std::map<std::string, bool> present;
     std::map<std::string, std::string> config = ReadConfig(ownFolder + L"\\" + configName, present);
     if (present["started"]) WriteFileCount(config["started"], root);
-    if (present["child"]) StartCopy(szModule, Wide(config["child"]), config["childinherit"] == "1");
+    if (present["child"])
+        StartCopy(present["childexe"] ? Wide(config["childexe"]) : std::wstring(szModule), Wide(config["child"]),
+                  config["childinherit"] == "1");
     bool bFound = false;
     const bool bUsbPackage = ProfileNamesUsb(ReadFileBytes(ownFolder + L"\\" + kProfileFile, bFound));
 
