@@ -95,5 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(EndsWith(driverPath, L"\\production"), "extraction folder ends with \\production");
     }
     if (options->nMode == ModeExtractDrivers) Require(!driverPath.empty(), "extraction mode has its folder");
+    Require(options->nLingerMinutes >= 0 && options->nLingerMinutes <= 1440, "LINGER within 0 to 1440 minutes");
+    // A driver folder never turns into an install.
+    if (nResult == 0 && !driverPath.empty())
+        Require(options->nMode != ModeSilentInstall && options->nMode != ModeInstall, "no install with a driver folder");
     return 0;
 }

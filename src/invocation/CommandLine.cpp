@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cwchar>
 #include <utility>
+#include <vector>
 
+#include "invocation/KeywordValue.h"
 #include "invocation/WhiteSpace.h"
 #include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
@@ -36,8 +38,6 @@ bool BeginsWith(const std::wstring& text, const wchar_t* prefix) {
     return text.compare(0, std::wcslen(prefix), prefix) == 0;
 }
 
-bool EqualsTrue(const std::wstring& value) { return IsSwitch(value, L"TRUE"); }
-
 void StripLeadingWhiteSpace(std::wstring& text) {
     std::size_t i = 0;
     while (i < text.size() && IsWhiteSpace(text[i])) ++i;
@@ -65,11 +65,24 @@ bool CopyToField(wchar_t (&field)[kMaxPathChars], const std::wstring& text) {
 
 // Ends the parse: the record says so, the reading names the text and why.
 int Refuse(RunOptions& options, int nResult, CommandLineReading& reading, const std::wstring& text,
-           const wchar_t* pszWhy) {
+           const std::wstring& why) {
     options.nMode = ModeInvalid;
     reading.refusedText = text;
-    reading.refusal = pszWhy;
+    reading.refusal = why;
     return nResult;
+}
+
+// An on/off keyword's value into its flag; a value that is neither is refused, keyword and value
+// named, rather than read as one or the other.
+int ReadSwitch(RunOptions& options, bool& bFlag, const wchar_t* pszKeyword, const std::wstring& value,
+               CommandLineReading& reading) {
+    switch (ReadSwitchValue(value)) {
+    case SwitchValue::On: bFlag = true; return kResultOk;
+    case SwitchValue::Off: bFlag = false; return kResultOk;
+    default:
+        return Refuse(options, kResultBadValue, reading, std::wstring(pszKeyword) + L"=" + value,
+                      L"a value that is neither on (TRUE, YES, ON, 1) nor off (FALSE, NO, OFF, 0)");
+    }
 }
 
 // The value after a keyword's "=": it ends at the last blank before the next keyword's "=".
@@ -130,23 +143,56 @@ bool LookUpKeyword(const std::wstring& text, const wchar_t* keyword, std::wstrin
     return true;
 }
 
-bool LookUpAuxMac(RunOptions& options, const std::wstring& text) {
+// ENAUXMAC inside a group; bFound tells whether the text had it.
+int LookUpAuxMac(RunOptions& options, const std::wstring& text, CommandLineReading& reading, bool& bFound) {
     std::wstring value;
     std::size_t equalsAt = 0;
-    if (!LookUpKeyword(text, L"ENAUXMAC", value, equalsAt)) return false;
-    options.bEnableAuxMac = EqualsTrue(value);
-    return true;
+    bFound = LookUpKeyword(text, L"ENAUXMAC", value, equalsAt);
+    return bFound ? ReadSwitch(options, options.bEnableAuxMac, L"ENAUXMAC", value, reading) : kResultOk;
 }
 
 // ENAUXMAC where it stands as a word of its own with its "=", wherever that is.
-void FindAuxMacAnywhere(RunOptions& options, const std::wstring& text) {
+int FindAuxMacAnywhere(RunOptions& options, const std::wstring& text, CommandLineReading& reading) {
     for (std::size_t at = FindKeyword(text, L"ENAUXMAC"); at != std::wstring::npos;
          at = FindKeyword(text, L"ENAUXMAC", at + 1)) {
         const std::size_t equalsAt = EqualsAfter(text, at, L"ENAUXMAC");
         if (equalsAt == std::wstring::npos) continue;
-        options.bEnableAuxMac = EqualsTrue(TakeValue(text.substr(equalsAt + 1)));
-        return;
+        return ReadSwitch(options, options.bEnableAuxMac, L"ENAUXMAC", TakeValue(text.substr(equalsAt + 1)), reading);
     }
+    return kResultOk;
+}
+
+// Takes every "keyword=value" where keyword stands as a word of its own out of text, so that the
+// keywords read at the front of the text find what they always found; values holds each value
+// in order.
+void TakeOutKeyword(std::wstring& text, const wchar_t* keyword, std::vector<std::wstring>& values) {
+    for (std::size_t at = FindKeyword(text, keyword); at != std::wstring::npos; at = FindKeyword(text, keyword, at)) {
+        const std::size_t equalsAt = EqualsAfter(text, at, keyword);
+        if (equalsAt == std::wstring::npos) {
+            ++at;
+            continue;
+        }
+        bool bCut = false;
+        std::wstring rest;
+        values.push_back(TakeValue(text.substr(equalsAt + 1), bCut, rest));
+        text = text.substr(0, at) + rest;
+    }
+}
+
+// INSTALLERCODE= and LINGER=, wherever they stand in the keyword text; the last of each counts.
+int ReadRunKeywords(RunOptions& options, std::wstring& text, CommandLineReading& reading) {
+    std::vector<std::wstring> installerCode;
+    TakeOutKeyword(text, L"INSTALLERCODE", installerCode);
+    for (const std::wstring& value : installerCode)
+        if (ReadSwitch(options, options.bInstallerCode, L"INSTALLERCODE", value, reading) != kResultOk)
+            return kResultBadValue;
+    std::vector<std::wstring> linger;
+    TakeOutKeyword(text, L"LINGER", linger);
+    for (const std::wstring& value : linger)
+        if (!ReadLingerMinutes(value, options.nLingerMinutes))
+            return Refuse(options, kResultBadValue, reading, L"LINGER=" + value,
+                          L"not a whole number of minutes from 0 to " + std::to_wstring(kMaxLingerMinutes));
+    return kResultOk;
 }
 
 const wchar_t kLogFileKeyword[] = L"LOGFILE=";
@@ -179,9 +225,26 @@ const wchar_t* TakeLogFile(RunOptions& options, std::wstring& text) {
     return StoreLogFile(options, text);
 }
 
-// One keyword argument; bNextRead tells that a FORCE group read the argument after it.
+// What the keyword arguments read so far asked for, over all of them.
+struct KeywordsRead {
+    bool bNextRead = false;               // a FORCE group read the argument after its own
+    bool bDriverFolder = false;           // EXTRACTDRIVERS= named a folder
+    const wchar_t* pszInstall = nullptr;  // the keyword of a group that asked for an install
+};
+
+// A driver folder and an install in one run: the caller would get one of them without a word
+// about the other.
+int RefuseExtractionWithInstall(RunOptions& options, const KeywordsRead& read, const std::wstring& argument,
+                                CommandLineReading& reading) {
+    return Refuse(options, kResultBadValue, reading, argument,
+                  std::wstring(L"EXTRACTDRIVERS= names a driver folder and ") + read.pszInstall +
+                      L"= asks for an install; a run does one of them");
+}
+
+// One keyword argument.
 int ReadKeywordArgument(RunOptions& options, std::wstring text, int index, int argc, const wchar_t* const argv[],
-                        CommandLineReading& reading, bool& bNextRead) {
+                        CommandLineReading& reading, KeywordsRead& read) {
+    bool& bNextRead = read.bNextRead;
     bNextRead = false;
     const std::wstring argument = argv[index];
     RemoveFront(text, 2);
@@ -201,6 +264,7 @@ int ReadKeywordArgument(RunOptions& options, std::wstring text, int index, int a
         logHere = text.substr(logAt + kLogFileKeywordLength);
         text.erase(logAt + kLogFileKeywordLength);
     }
+    if (ReadRunKeywords(options, text, reading) != kResultOk) return kResultBadValue;
     const std::wstring keywords = text;
     bool bAuxMacSet = false;
 
@@ -218,6 +282,7 @@ int ReadKeywordArgument(RunOptions& options, std::wstring text, int index, int a
             return Refuse(options, kResultBadValue, reading, argument, L"the driver folder is longer than 248 characters");
         CopyToField(options.szDriverPath, folder + kExtractionSubfolder);
         options.nMode = ModeExtractDrivers;
+        read.bDriverFolder = true;
         text = end == std::wstring::npos ? std::wstring() : text.substr(end + 1);
     }
 
@@ -226,7 +291,9 @@ int ReadKeywordArgument(RunOptions& options, std::wstring text, int index, int a
     if (auxMacEquals != std::wstring::npos) {
         bool bCut = false;
         std::wstring rest;
-        options.bEnableAuxMac = EqualsTrue(TakeValue(text.substr(auxMacEquals + 1), bCut, rest));
+        if (ReadSwitch(options, options.bEnableAuxMac, L"ENAUXMAC", TakeValue(text.substr(auxMacEquals + 1), bCut, rest),
+                       reading) != kResultOk)
+            return kResultBadValue;
         bAuxMacSet = true;
         text = rest;
     }
@@ -236,6 +303,7 @@ int ReadKeywordArgument(RunOptions& options, std::wstring text, int index, int a
         StripLeadingWhiteSpace(text);
         if (!BeginsWith(text, L"="))
             return Refuse(options, kResultBadValue, reading, argument, L"FRESHINSTALL is not followed by \"=\"");
+        read.pszInstall = L"FRESHINSTALL";
         const std::wstring rest = text;
         bool bCut = false;
         std::wstring value = TakeValue(text.substr(1), bCut);
@@ -243,8 +311,10 @@ int ReadKeywordArgument(RunOptions& options, std::wstring text, int index, int a
             std::wstring force;
             std::size_t forceEquals = 0;
             if (LookUpKeyword(rest, L"FORCE", force, forceEquals)) {
-                bAuxMacSet = LookUpAuxMac(options, rest.substr(forceEquals)) || bAuxMacSet;
-                options.bForce = EqualsTrue(force);
+                bool bFound = false;
+                if (LookUpAuxMac(options, rest.substr(forceEquals), reading, bFound) != kResultOk) return kResultBadValue;
+                bAuxMacSet = bFound || bAuxMacSet;
+                if (ReadSwitch(options, options.bForce, L"FORCE", force, reading) != kResultOk) return kResultBadValue;
             }
         }
         // The FRESHINSTALL value itself has no effect; what follows reads it.
@@ -258,10 +328,15 @@ int ReadKeywordArgument(RunOptions& options, std::wstring text, int index, int a
         StripLeadingWhiteSpace(text);
         if (!BeginsWith(text, L"="))
             return Refuse(options, kResultBadValue, reading, argument, L"FORCE is not followed by \"=\"");
+        if (read.pszInstall == nullptr) read.pszInstall = L"FORCE";
         bool bCut = false;
         std::wstring value = TakeValue(text.substr(1), bCut);
-        if (bCut) bAuxMacSet = LookUpAuxMac(options, text) || bAuxMacSet;
-        options.bForce = EqualsTrue(value);
+        if (bCut) {
+            bool bFound = false;
+            if (LookUpAuxMac(options, text, reading, bFound) != kResultOk) return kResultBadValue;
+            bAuxMacSet = bFound || bAuxMacSet;
+        }
+        if (ReadSwitch(options, options.bForce, L"FORCE", value, reading) != kResultOk) return kResultBadValue;
         options.nMode = ModeSilentInstall;
 
         // After a FORCE group the log file may come from the next argument, which stays for the
@@ -288,7 +363,9 @@ int ReadKeywordArgument(RunOptions& options, std::wstring text, int index, int a
             return Refuse(options, kResultBadValue, reading, argument, pszWhy);
     }
     // ENAUXMAC outside a group, wherever it stands.
-    if (!bAuxMacSet) FindAuxMacAnywhere(options, keywords);
+    if (!bAuxMacSet && FindAuxMacAnywhere(options, keywords, reading) != kResultOk) return kResultBadValue;
+    if (read.bDriverFolder && read.pszInstall != nullptr)
+        return RefuseExtractionWithInstall(options, read, argument, reading);
     return kResultOk;
 }
 
@@ -311,8 +388,8 @@ int Ignore(RunOptions& options, const std::wstring& arg, CommandLineReading& rea
 int ParseKeywordArgument(RunOptions& options, std::wstring text, int index, int argc,
                          const wchar_t* const argv[]) {
     CommandLineReading reading;
-    bool bNextRead = false;
-    return ReadKeywordArgument(options, std::move(text), index, argc, argv, reading, bNextRead);
+    KeywordsRead read;
+    return ReadKeywordArgument(options, std::move(text), index, argc, argv, reading, read);
 }
 
 int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[], CommandLineReading& reading) {
@@ -325,11 +402,11 @@ int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[],
     const wchar_t kConflict[] = L"a mode switch after the mode was already chosen";
 
     bool bSilentSwitch = false;  // "/s" was given: nothing after it makes the install interactive
-    bool bNextRead = false;      // a FORCE group read the argument after its own
+    KeywordsRead read;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
-        const bool bReadAlready = bNextRead;
-        bNextRead = false;
+        const bool bReadAlready = read.bNextRead;
+        read.bNextRead = false;
         if (IsSwitch(arg, L"/h") || IsSwitch(arg, L"/?")) {
             if (options.nMode != ModeInstall) return Refuse(options, kResultModeConflict, reading, arg, kConflict);
             options.nMode = ModeUsage;
@@ -354,7 +431,7 @@ int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[],
                 ++i;
                 std::wstring next = UpperCased(argv[i]);
                 if (BeginsWith(next, L"/V")) {
-                    int nResult = ReadKeywordArgument(options, next, i, argc, argv, reading, bNextRead);
+                    int nResult = ReadKeywordArgument(options, next, i, argc, argv, reading, read);
                     if (nResult != 0) return nResult;
                 } else if (BeginsWith(next, L"/?")) {
                     options.nMode = ModeUsage;
@@ -363,7 +440,7 @@ int ParseCommandLine(RunOptions& options, int argc, const wchar_t* const argv[],
                 }
             }
         } else if (arg.find(L"/v") != std::wstring::npos) {
-            int nResult = ReadKeywordArgument(options, UpperCased(arg), i, argc, argv, reading, bNextRead);
+            int nResult = ReadKeywordArgument(options, UpperCased(arg), i, argc, argv, reading, read);
             if (nResult != 0) return nResult;
             // A stand-alone keyword argument runs the installer interactively, unless "/s" was given.
             if (options.nMode == ModeSilentInstall && !bSilentSwitch) options.nMode = ModeInstall;

@@ -29,7 +29,8 @@ std::wstring DescribeCommandLineReading(const RunOptions& options, const Command
     return std::wstring(L"command line read: mode ") + RunModeText(options.nMode) + L", FORCE " +
            (options.bForce ? L"TRUE" : L"FALSE") + L", AUX MAC " + (options.bEnableAuxMac ? L"TRUE" : L"FALSE") +
            L", result log " + OrNone(options.szLogFile) + L", driver folder " + OrNone(options.szDriverPath) +
-           L", ignored " + Bracketed(reading.ignored);
+           L", INSTALLERCODE " + (options.bInstallerCode ? L"TRUE" : L"FALSE") + L", LINGER " +
+           std::to_wstring(options.nLingerMinutes) + L" minutes, ignored " + Bracketed(reading.ignored);
 }
 
 std::wstring DescribeCommandLineRefusal(const CommandLineReading& reading) {

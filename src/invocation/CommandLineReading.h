@@ -16,7 +16,7 @@ struct CommandLineReading {
 const wchar_t* RunModeText(int nMode);
 
 // One line of what the run will do: mode, FORCE, AUX MAC, the result log or "none", the driver
-// folder or "none", and the ignored arguments or "none".
+// folder or "none", INSTALLERCODE, LINGER's minutes, and the ignored arguments or "none".
 std::wstring DescribeCommandLineReading(const RunOptions& options, const CommandLineReading& reading);
 
 // A refusal: the text and why.

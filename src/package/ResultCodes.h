@@ -29,3 +29,13 @@ constexpr int kExitAlreadyRunning = 1618;
 constexpr int ExitCodeFor(int nRetCode) {
     return nRetCode == kResultOk ? 0 : nRetCode == kResultAnotherRunActive ? kExitAlreadyRunning : kExitFailure;
 }
+
+// INSTALLERCODE=TRUE: a run whose steps all succeeded ends with the installer's answer where
+// deployment tools know it (success, restart required, restart started, another install
+// running); any other answer as the failure exit code.
+constexpr int ExitCodeForInstallerAnswer(unsigned long dwInstallerExitCode) {
+    return dwInstallerExitCode == 0 || dwInstallerExitCode == 3010 || dwInstallerExitCode == 1641 ||
+                   dwInstallerExitCode == 1618
+               ? static_cast<int>(dwInstallerExitCode)
+               : kExitFailure;
+}

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "package/ResultCodes.h"
+#include "report/ErrorCodeText.h"
 
 std::wstring FormatTraceTime(const TraceClock& c) {
     const int nOffset = c.nUtcOffsetMinutes < 0 ? -c.nUtcOffsetMinutes : c.nUtcOffsetMinutes;
@@ -52,10 +53,12 @@ std::wstring DescribeStepFailure(const StepFailure& failure, const std::wstring&
     std::wstring text = failure.step;
     if (!failure.path.empty()) text += L", path \"" + failure.path + L"\"";
     if (failure.dwError == 0) return text + L": " + failure.finding;
-    std::wstring systemText = errorText;
+    // The system's message table has no text for SetupAPI's own codes.
+    std::wstring systemText = SetupApiErrorMeaning(failure.dwError);
+    if (systemText.empty()) systemText = errorText;
     while (!systemText.empty() && (systemText.back() == L'\n' || systemText.back() == L'\r' || systemText.back() == L' '))
         systemText.pop_back();
-    return text + L", Win32 error " + std::to_wstring(failure.dwError) + L": " + systemText;
+    return text + L", " + ErrorCodeName(failure.dwError) + L": " + systemText;
 }
 
 std::wstring DescribeInfDriverVersion(const InfDriverVersion& inf, const std::wstring& errorText) {

@@ -26,8 +26,9 @@ std::wstring ResultCodeText(int nResultCode);
 // The run's last line: its result and the exit code the caller sees.
 std::wstring FormatRunEnd(int nResultCode, int nExitCode);
 
-// A failed step: which step, which path, and which Win32 error with the system's text for it
-// (errorText), or the program's own finding when there is no Win32 error.
+// A failed step: which step, which path, and which error (ErrorCodeName) with its meaning: the
+// system's text for it (errorText), or SetupAPI's meaning for its own codes; or the program's
+// own finding when there is no error code.
 std::wstring DescribeStepFailure(const StepFailure& failure, const std::wstring& errorText);
 
 // One driver folder's line: folder, INF, DriverVer's date and version; or that the folder holds

@@ -7,14 +7,12 @@
 #include <vector>
 
 #include "fileops/FileOpEngine.h"
-#include "fileops/FileTimeValue.h"
 #include "fileops/FolderChain.h"
+#include "fileops/HeldFolder.h"
 #include "fileops/ModulePath.h"
 #include "fileops/NtRelativeOpen.h"
 #include "fileops/PathKind.h"
 #include "fileops/PathText.h"
-#include "fileops/WindowsBitness.h"
-#include "package/PackageLayout.h"
 #include "package/ResultCodes.h"
 
 namespace {
@@ -37,17 +35,25 @@ std::wstring PlatformFullPath(const std::wstring& path) {
 // the handle it is read through. The copy's own result is not needed: a log without the
 // driver's part still carries the record.
 void AppendDriverLog(HANDLE hLog, DriverLogTaking& driverLog) {
-    FileHandle source(CreateFileW(driverLog.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!source) {
-        driverLog.outcome = DriverLogTaking::Outcome::Missing;
-        return;
+    FileHandle source;
+    DriverLogNote now;
+    switch (OpenDriverLog(driverLog.path, true, source, now, driverLog.refusal)) {
+    case DriverLogOpen::Absent: driverLog.outcome = DriverLogTaking::Outcome::Missing; return;
+    case DriverLogOpen::Refused: driverLog.outcome = DriverLogTaking::Outcome::Refused; return;
+    default: break;
     }
-    FILETIME lastWrite = {};
-    if (driverLog.ullWrittenNotBefore != 0 &&
-        (!GetFileTime(source.Get(), nullptr, nullptr, &lastWrite) ||
-         FileTimeValue(lastWrite) + kFileTimeGranularity < driverLog.ullWrittenNotBefore)) {
-        driverLog.outcome = DriverLogTaking::Outcome::Earlier;
-        return;
+    if (driverLog.bThisRunOnly) {
+        // Without a note of what stood there before, no log can be shown to be this run's.
+        if (driverLog.before.state == DriverLogNote::State::Unknown) {
+            driverLog.outcome = DriverLogTaking::Outcome::Refused;
+            driverLog.refusal = L"what stood there before the installer started could not be looked at (Win32 error " +
+                                std::to_wstring(driverLog.before.dwError) + L")";
+            return;
+        }
+        if (IsSameLog(driverLog.before, now)) {
+            driverLog.outcome = DriverLogTaking::Outcome::Unchanged;
+            return;
+        }
     }
     driverLog.outcome = DriverLogTaking::Outcome::Copied;
     std::vector<char> buffer(64 * 1024);
@@ -58,13 +64,10 @@ void AppendDriverLog(HANDLE hLog, DriverLogTaking& driverLog) {
     }
 }
 
-}  // namespace
-
-int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine& engine, bool bUsbPackage,
-                     DriverLogTaking& driverLog, StepFailure& failure) {
-    hLog.Reset();
-    driverLog.path = DriverInstallLogFolder(bUsbPackage, IsRunningUnderWow64()) + kDriverInstallLogFile;
-
+// Where the result log goes: its full path, its folder as opened and its file name. Returns 0,
+// or the step's failure code with failure set.
+int LocateResultLog(const RunOptions& options, std::wstring& fullPath, std::wstring& folder, std::wstring& name,
+                    StepFailure& failure) {
     std::wstring logPath = options.szLogFile;
     int nResult = ResolveModuleRelative(logPath);
     if (nResult != kResultOk) {
@@ -77,7 +80,7 @@ int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine&
         return kResultNoLogPath;
     }
 
-    const std::wstring fullPath = PlatformFullPath(logPath);
+    fullPath = PlatformFullPath(logPath);
     if (fullPath.empty()) {
         failure.Set(L"read the result log's full path", logPath, GetLastError());
         return kResultCannotCreateLog;
@@ -89,12 +92,39 @@ int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine&
         return kResultCannotCreateLog;
     }
     const std::size_t nameStart = fullPath.rfind(L'\\') + 1;
-    const std::wstring folder = FolderAsOpened(fullPath.substr(0, nameStart));
-    const std::wstring name = fullPath.substr(nameStart);
+    folder = FolderAsOpened(fullPath.substr(0, nameStart));
+    name = fullPath.substr(nameStart);
     if (name.empty()) {
         failure.Set(L"create the result log", fullPath, ERROR_INVALID_NAME);
         return kResultCannotCreateLog;
     }
+    return kResultOk;
+}
+
+}  // namespace
+
+bool RemoveOldResultLog(const RunOptions& options, CFileOpEngine& engine, std::wstring& path) {
+    std::wstring folder;
+    std::wstring name;
+    StepFailure ignored;
+    if (LocateResultLog(options, path, folder, name, ignored) != kResultOk) return false;
+    // The same hold as the one the log is made in: a folder that is a link is not touched.
+    const FileHandle logFolder = HoldFolderForEntries(folder);
+    return logFolder && engine.DeleteFileOrLinkIn(logFolder.Get(), name, path);
+}
+
+int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine& engine, bool bUsbPackage,
+                     DriverLogTaking& driverLog, StepFailure& failure) {
+    hLog.Reset();
+    if (driverLog.path.empty()) driverLog.path = DriverInstallLogPath(bUsbPackage);
+
+    std::wstring fullPath;
+    std::wstring folder;
+    std::wstring name;
+    const int nResult = LocateResultLog(options, fullPath, folder, name, failure);
+    if (nResult != kResultOk) return nResult;
+    std::wstring logPath = options.szLogFile;
+    ResolveModuleRelative(logPath);  // as LocateResultLog resolved it
     // The missing folders are made relative to their held parents, and the log's own folder is
     // held from then on without delete sharing, so that nobody can swap it for a link while the
     // log is replaced in it; a folder that is a link already is refused: the log would land

@@ -5,21 +5,26 @@
 #include "fileops/ScopedHandle.h"
 #include "invocation/RunOptions.h"
 #include "package/StepFailure.h"
+#include "run/DriverInstallLog.h"
 
 class CFileOpEngine;
 
 // Which driver install log the result log takes, and what became of it.
 struct DriverLogTaking {
-    // UTC file time (100 ns units) before which a driver log is an earlier install's and stays
-    // out of the result log; 0 takes whatever log exists.
-    unsigned long long ullWrittenNotBefore = 0;
-    enum class Outcome { Copied, Missing, Earlier } outcome = Outcome::Missing;
     std::wstring path;  // the driver install log looked for
+    // An install takes only a log that differs from what stood at the path just before the
+    // installer started (before); a driver extraction takes whatever log exists.
+    bool bThisRunOnly = false;
+    DriverLogNote before;
+    enum class Outcome { Copied, Missing, Unchanged, Refused } outcome = Outcome::Missing;
+    std::wstring refusal;  // Refused: why
 };
 
-// How far a driver log's last-write time may lie before the installer's start and still be
-// its own: file systems keep last-write times as coarsely as 2 seconds (FAT).
-constexpr unsigned long long kFileTimeGranularity = 2ull * 10000000ull;
+// Removes whatever file or link stands at the caller's result log path (never a folder), in the
+// log's folder while that folder is held, so that a run that fails later leaves no earlier run's
+// record there. True when something was removed; path then names it. Nothing else is reported:
+// what stays is met again, and reported, when the result log is made.
+bool RemoveOldResultLog(const RunOptions& options, CFileOpEngine& engine, std::wstring& path);
 
 // Replaces the caller's log file with a copy of the driver installer's own log (when driverLog
 // allows it), all through the one handle it returns for appending, made in the log's folder

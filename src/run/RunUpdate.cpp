@@ -25,6 +25,7 @@
 #include "package/ResultCodes.h"
 #include "package/SelectionResult.h"
 #include "package/StepFailure.h"
+#include "run/DriverInstallLog.h"
 #include "run/InstallerLaunch.h"
 #include "run/LingeringProcessText.h"
 #include "run/ResultLog.h"
@@ -46,6 +47,7 @@ struct RunRecord {
     StepFailure failure;
     int nMode = ModeInvalid;
     bool bCommandLineRead = false;
+    bool bInstallerCode = false;  // INSTALLERCODE=TRUE: the installer's answer is the exit code
     bool bInstallerRan = false;
     unsigned long dwInstallerExitCode = 0;
     std::wstring driverVersions;  // the event's field; empty until the staged package's INFs are read
@@ -169,6 +171,11 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
     if (leftover == StagingLeftover::Removed) trace.Write(L"leftover removed: " + stagingFolder);
     // The lock alone cannot tell: a killed run leaves it abandoned while its installer goes on.
     if (leftover == StagingLeftover::HeldByInstaller) return RefuseAsSecondRun(bUnattended, platform);
+    // From here on a run that fails leaves no record in the caller's log: an earlier run's
+    // success would read as this one's.
+    std::wstring oldLog;
+    if (options.szLogFile[0] != L'\0' && RemoveOldResultLog(options, engine, oldLog))
+        trace.Write(L"old result log removed: " + oldLog);
     if (!heldStagingFolder) return kResultCannotCreateFolder;
     trace.Write(L"staging folder created: " + stagingFolder);
     CopiedAmount copied;
@@ -182,10 +189,10 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
         // As the installer will find them: the chosen INF of each pair active.
         NoteDriverVersions(stagingFolder, bUsbPackage, run);
         trace.Write(std::wstring(L"installer started: ") + szCommandLine);
-        // A driver log older than this is an earlier install's.
-        FILETIME installerStarted = {};
-        GetSystemTimeAsFileTime(&installerStarted);
-        driverLog.ullWrittenNotBefore = FileTimeValue(installerStarted);
+        // The log that stands there now is an earlier install's; only another one is this run's.
+        driverLog.path = DriverInstallLogPath(bUsbPackage);
+        driverLog.bThisRunOnly = true;
+        driverLog.before = NoteDriverLog(driverLog.path);
         InstallerWait wait;
         wait.dwLingerMs = static_cast<unsigned long>(options.nLingerMinutes) * 60000ul;
         wait.onStillWaiting = [&trace](const std::wstring& line) { trace.Write(line); };
@@ -200,7 +207,8 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
                         SystemErrorText(wait.dwJobError) + L"): the run waited for Setup.exe alone, not for processes it started");
         run.bInstallerRan = true;
         run.dwInstallerExitCode = wait.dwExitCode;
-        trace.Write(L"installer ended: exit code " + std::to_wstring(wait.dwExitCode) + L" (recorded only)");
+        trace.Write(L"installer ended: exit code " + std::to_wstring(wait.dwExitCode) +
+                    (options.bInstallerCode ? L" (the exit code when every step succeeds)" : L" (recorded only)"));
         if (wait.dwKillOnCloseError != ERROR_SUCCESS)
             trace.Write(L"installer's job still ends it should this run be killed: its limit could not be lifted (Win32 error " +
                         std::to_wstring(wait.dwKillOnCloseError) + L": " + SystemErrorText(wait.dwKillOnCloseError) + L")");
@@ -237,9 +245,12 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
             return kResultCannotCreateLog;
         }
         trace.Write(std::wstring(L"result log written: ") + options.szLogFile);
-        if (driverLog.outcome == DriverLogTaking::Outcome::Earlier)
+        if (driverLog.outcome == DriverLogTaking::Outcome::Unchanged)
             trace.Write(L"the installer left no log of this run: " + driverLog.path +
-                        L" was last written before the installer started; the result log holds the record alone");
+                        L" is the one that was there before the installer started; the result log holds the record alone");
+        else if (driverLog.outcome == DriverLogTaking::Outcome::Refused)
+            trace.Write(L"driver log refused: " + driverLog.path + L": " + driverLog.refusal +
+                        L"; the result log holds the record alone");
         else if (driverLog.outcome == DriverLogTaking::Outcome::Missing && bInstall)
             trace.Write(L"the installer left no log of this run: no " + driverLog.path +
                         L"; the result log holds the record alone");
@@ -260,7 +271,12 @@ int RunStaged(RunOptions& options, bool bUsbPackage, bool bUnattended, const Run
 
 // The run's last trace lines and its event; the exit code the caller sees.
 int EndRun(RunRecord& run, int nRetCode, const RunPlatform& platform) {
-    const int nExitCode = ExitCodeFor(nRetCode);
+    int nExitCode = ExitCodeFor(nRetCode);
+    if (nRetCode == kResultOk && run.bInstallerCode && run.bInstallerRan) {
+        nExitCode = ExitCodeForInstallerAnswer(run.dwInstallerExitCode);
+        run.trace.Write(L"exit code from the installer's answer (INSTALLERCODE=TRUE): " +
+                        std::to_wstring(run.dwInstallerExitCode) + L" gives " + std::to_wstring(nExitCode));
+    }
     std::wstring failureText;
     if (nRetCode != kResultOk && run.failure.IsSet()) {
         failureText = DescribeStepFailure(run.failure, SystemErrorText(run.failure.dwError));
@@ -319,6 +335,7 @@ int RunUpdate(int argc, wchar_t* argv[], const RunPlatform& platform) {
     run.trace.Write(DescribeCommandLineReading(*pOptions, reading));
     run.bCommandLineRead = true;
     run.nMode = pOptions->nMode;
+    run.bInstallerCode = pOptions->bInstallerCode;
     if (!bVisible) {
         run.trace.Write(L"window station not visible: no message box, the read-only question takes the unattended answer");
         // The installer without "-s" would wait on dialogs that nobody can answer.

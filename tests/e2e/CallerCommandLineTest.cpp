@@ -75,6 +75,9 @@ TEST_P(CallerCommandLine, InstallerLogAndExitCodeAreWhatTheCallerAskedFor) {
     case ResultLog::RecordOnly: EXPECT_EQ(ReadBytes(log), kLogRecord); break;
     }
     EXPECT_EQ(PathExists(Staging()), false) << "a successful run removes it; a refused one never made it";
+    if (c.dwExitCode != 0) {
+        EXPECT_FALSE(PathExists(m_folder / L"My Drivers")) << "a refused run extracts nothing";
+    }
 
     std::string reading = c.pszTraceReading;
     for (const auto& [name, value] : {std::make_pair(std::string("<LOG>"), Upper(log)),
@@ -93,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CommandLineCase{"SilentAlone", L"/s", 0, Installer::Silent, false, true, ResultLog::None,
                         "command line read: mode silent install, FORCE FALSE, AUX MAC TRUE, result log none, "
-                        "driver folder none, ignored none"},
+                        "driver folder none, INSTALLERCODE FALSE, LINGER 15 minutes, ignored none"},
         CommandLineCase{"AuxMacOffThenLog", L"/s \"/vENAUXMAC=FALSE LOGFILE=<log>\"", 0, Installer::Silent, false,
                         false, ResultLog::DriverLogAndRecord, "AUX MAC FALSE, result log <LOG>, "},
         CommandLineCase{"ForceThenLogInOneArgument", L"/s \"/vFORCE=TRUE LOGFILE=<log>\"", 0, Installer::Silent, true,
@@ -104,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The extraction's folder keeps its blank; the log after it is kept too.
         CommandLineCase{"DriverFolderWithBlank", L"/s \"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>\"", 0, Installer::None,
                         false, true, ResultLog::RecordOnly,
-                        "result log <LOG>, driver folder <DRV>\\production, ignored none"},
+                        "result log <LOG>, driver folder <DRV>\\production, INSTALLERCODE FALSE, LINGER 15 minutes, "
+                        "ignored none"},
         CommandLineCase{"SecondKeywordArgumentStaysSilent", L"/s /vFORCE=TRUE \"/vLOGFILE=<log>\"", 0,
                         Installer::Silent, true, true, ResultLog::DriverLogAndRecord,
                         "mode silent install, FORCE TRUE, AUX MAC TRUE, result log <LOG>, "},
@@ -119,12 +123,12 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{"ForceAuxMacThenLogArgument", L"/s \"/vFORCE=TRUE ENAUXMAC=FALSE\" LOGFILE=<log>", 0,
                         Installer::Silent, true, false, ResultLog::DriverLogAndRecord,
                         "mode silent install, FORCE TRUE, AUX MAC FALSE, result log <LOG>, driver folder none, "
-                        "ignored none"},
+                        "INSTALLERCODE FALSE, LINGER 15 minutes, ignored none"},
         CommandLineCase{"SilentConsumesExtractAll", L"/s /extract_all <out>", 0, Installer::Silent, false, true,
                         ResultLog::None, "ignored [/extract_all] [<out>]"},
         CommandLineCase{"SilentConsumesUsageSwitch", L"/s /h", 0, Installer::Silent, false, true, ResultLog::None,
                         "mode silent install, FORCE FALSE, AUX MAC TRUE, result log none, driver folder none, "
-                        "ignored [/h]"},
+                        "INSTALLERCODE FALSE, LINGER 15 minutes, ignored [/h]"},
         CommandLineCase{"StandAloneKeywordArgumentIsInteractive", L"\"/vFORCE=TRUE LOGFILE=<log>\"", 0,
                         Installer::Interactive, true, true, ResultLog::DriverLogAndRecord,
                         "mode interactive install, FORCE TRUE"},
@@ -133,6 +137,79 @@ INSTANTIATE_TEST_SUITE_P(
                         "failed: read the command line: the driver folder is not followed by a blank: [/vEXTRACTDRIVERS="},
         CommandLineCase{"SecondModeSwitchRefused", L"/s x /s", 1603, Installer::None, false, true, ResultLog::None,
                         "failed: read the command line: a mode switch after the mode was already chosen: [/s]"}),
+    CaseName());
+
+const char kNeitherOnNorOff[] =
+    "failed: read the command line: a value that is neither on (TRUE, YES, ON, 1) nor off (FALSE, NO, OFF, 0): ";
+
+// What each value of FORCE= and ENAUXMAC= turns the choice into, as the installer finds it: a
+// value means what it says, or the run refuses it before it touches anything.
+INSTANTIATE_TEST_SUITE_P(
+    Values, CallerCommandLine,
+    ::testing::Values(
+        CommandLineCase{"ForceOne", L"/s \"/vFORCE=1 LOGFILE=<log>\"", 0, Installer::Silent, true, true,
+                        ResultLog::DriverLogAndRecord, "FORCE TRUE, AUX MAC TRUE"},
+        CommandLineCase{"ForceYes", L"/s \"/vFORCE=YES LOGFILE=<log>\"", 0, Installer::Silent, true, true,
+                        ResultLog::DriverLogAndRecord, "FORCE TRUE, AUX MAC TRUE"},
+        CommandLineCase{"ForceOnInLowerCase", L"/s \"/vFORCE=on LOGFILE=<log>\"", 0, Installer::Silent, true, true,
+                        ResultLog::DriverLogAndRecord, "FORCE TRUE, AUX MAC TRUE"},
+        CommandLineCase{"ForceTrueBlankAfter", L"/s \"/vFORCE=TRUE \"", 0, Installer::Silent, true, true,
+                        ResultLog::None, "FORCE TRUE, AUX MAC TRUE"},
+        CommandLineCase{"ForceTrueBlankBefore", L"/s \"/vFORCE= TRUE LOGFILE=<log>\"", 0, Installer::Silent, true,
+                        true, ResultLog::DriverLogAndRecord, "FORCE TRUE, AUX MAC TRUE"},
+        CommandLineCase{"ForceFalse", L"/s \"/vFORCE=FALSE LOGFILE=<log>\"", 0, Installer::Silent, false, true,
+                        ResultLog::DriverLogAndRecord, "FORCE FALSE, AUX MAC TRUE"},
+        CommandLineCase{"ForceZero", L"/s \"/vFORCE=0 LOGFILE=<log>\"", 0, Installer::Silent, false, true,
+                        ResultLog::DriverLogAndRecord, "FORCE FALSE, AUX MAC TRUE"},
+        CommandLineCase{"ForceNo", L"/s \"/vFORCE=NO LOGFILE=<log>\"", 0, Installer::Silent, false, true,
+                        ResultLog::DriverLogAndRecord, "FORCE FALSE, AUX MAC TRUE"},
+        CommandLineCase{"ForceOff", L"/s \"/vFORCE=OFF LOGFILE=<log>\"", 0, Installer::Silent, false, true,
+                        ResultLog::DriverLogAndRecord, "FORCE FALSE, AUX MAC TRUE"},
+        CommandLineCase{"ForceMisspelt", L"/s \"/vFORCE=TREU LOGFILE=<log>\"", 1603, Installer::None, false, true,
+                        ResultLog::None, "FORCE=TREU]"},
+        CommandLineCase{"ForceEmpty", L"/s \"/vFORCE= LOGFILE=<log>\"", 1603, Installer::None, false, true,
+                        ResultLog::None, kNeitherOnNorOff},
+        CommandLineCase{"AuxMacOne", L"/s \"/vFORCE=TRUE ENAUXMAC=1 LOGFILE=<log>\"", 0, Installer::Silent, true, true,
+                        ResultLog::DriverLogAndRecord, "FORCE TRUE, AUX MAC TRUE"},
+        CommandLineCase{"AuxMacYes", L"/s \"/vFORCE=TRUE ENAUXMAC=YES LOGFILE=<log>\"", 0, Installer::Silent, true,
+                        true, ResultLog::DriverLogAndRecord, "FORCE TRUE, AUX MAC TRUE"},
+        CommandLineCase{"AuxMacOn", L"/s \"/vENAUXMAC=ON LOGFILE=<log>\"", 0, Installer::Silent, false, true,
+                        ResultLog::DriverLogAndRecord, "FORCE FALSE, AUX MAC TRUE"},
+        CommandLineCase{"AuxMacTrueBlankAfter", L"/s \"/vENAUXMAC=TRUE \"", 0, Installer::Silent, false, true,
+                        ResultLog::None, "FORCE FALSE, AUX MAC TRUE"},
+        CommandLineCase{"AuxMacTrueBlankBefore", L"/s \"/vFORCE=FALSE ENAUXMAC= TRUE\"", 0, Installer::Silent, false,
+                        true, ResultLog::None, "FORCE FALSE, AUX MAC TRUE"},
+        CommandLineCase{"AuxMacFalse", L"/s \"/vFORCE=TRUE ENAUXMAC=FALSE LOGFILE=<log>\"", 0, Installer::Silent,
+                        true, false, ResultLog::DriverLogAndRecord, "FORCE TRUE, AUX MAC FALSE"},
+        CommandLineCase{"AuxMacZero", L"/s \"/vENAUXMAC=0 LOGFILE=<log>\"", 0, Installer::Silent, false, false,
+                        ResultLog::DriverLogAndRecord, "FORCE FALSE, AUX MAC FALSE"},
+        CommandLineCase{"AuxMacNo", L"/s \"/vFORCE=TRUE ENAUXMAC=no LOGFILE=<log>\"", 0, Installer::Silent, true,
+                        false, ResultLog::DriverLogAndRecord, "FORCE TRUE, AUX MAC FALSE"},
+        CommandLineCase{"AuxMacOff", L"/s \"/vENAUXMAC=OFF LOGFILE=<log>\"", 0, Installer::Silent, false, false,
+                        ResultLog::DriverLogAndRecord, "FORCE FALSE, AUX MAC FALSE"},
+        CommandLineCase{"AuxMacMisspelt", L"/s \"/vFORCE=TRUE ENAUXMAC=TREU LOGFILE=<log>\"", 1603, Installer::None,
+                        false, true, ResultLog::None, "ENAUXMAC=TREU]"},
+        CommandLineCase{"AuxMacEmpty", L"/s \"/vENAUXMAC= LOGFILE=<log>\"", 1603, Installer::None, false, true,
+                        ResultLog::None, kNeitherOnNorOff}),
+    CaseName());
+
+// A driver folder and an install asked for in one run, in one keyword argument or in two: the
+// run refuses before it stages anything, and starts no installer.
+INSTANTIATE_TEST_SUITE_P(
+    DriverFolderWithInstall, CallerCommandLine,
+    ::testing::Values(
+        CommandLineCase{"ForceInTheSameArgument", L"/s \"/vEXTRACTDRIVERS=<drv> FORCE=TRUE\" LOGFILE=<log>", 1603,
+                        Installer::None, false, true, ResultLog::None,
+                        "failed: read the command line: EXTRACTDRIVERS= names a driver folder and FORCE= asks for an "
+                        "install; a run does one of them: [/vEXTRACTDRIVERS="},
+        CommandLineCase{"ForceInTheNextArgument", L"/s \"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>\" /vFORCE=TRUE", 1603,
+                        Installer::None, false, true, ResultLog::None,
+                        "failed: read the command line: EXTRACTDRIVERS= names a driver folder and FORCE= asks for an "
+                        "install; a run does one of them: [/vFORCE=TRUE]"},
+        CommandLineCase{"FreshInstallBefore", L"/vFRESHINSTALL=TRUE \"/vEXTRACTDRIVERS=<drv> LOGFILE=<log>\"", 1603,
+                        Installer::None, false, true, ResultLog::None,
+                        "failed: read the command line: EXTRACTDRIVERS= names a driver folder and FRESHINSTALL= asks "
+                        "for an install; a run does one of them: [/vEXTRACTDRIVERS="}),
     CaseName());
 
 class CallerFolder : public ProgramTest {};

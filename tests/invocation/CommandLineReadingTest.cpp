@@ -17,6 +17,8 @@ struct ReadingCase : NamedCase {
     std::wstring refusal;
 };
 
+const wchar_t kNeitherOnNorOff[] = L"a value that is neither on (TRUE, YES, ON, 1) nor off (FALSE, NO, OFF, 0)";
+
 class CommandLineReadingTest : public ::testing::TestWithParam<ReadingCase> {};
 
 TEST_P(CommandLineReadingTest, NamesIgnoredArgumentsAndTheRefusedText) {
@@ -49,20 +51,36 @@ INSTANTIATE_TEST_SUITE_P(
                     L"a result log that no keyword argument reads (LOGFILE= belongs in the /v text, or after a FORCE "
                     L"group)"},
         ReadingCase{"ExtractAllWithoutFolder", {L"/extract_all"}, {}, L"/extract_all",
-                    L"/extract_all without the folder after it"}),
+                    L"/extract_all without the folder after it"},
+        // A value is named with its keyword, as the keyword text holds it (upper-cased).
+        ReadingCase{"ForceValueNeitherOnNorOff", {L"/s", L"/vFORCE=treu"}, {}, L"FORCE=TREU", kNeitherOnNorOff},
+        ReadingCase{"AuxMacValueEmpty", {L"/s", L"/vFORCE=TRUE ENAUXMAC="}, {}, L"ENAUXMAC=", kNeitherOnNorOff},
+        ReadingCase{"InstallerCodeValue", {L"/s", L"/vINSTALLERCODE=MAYBE LOGFILE=C:\\r.log"}, {}, L"INSTALLERCODE=MAYBE",
+                    kNeitherOnNorOff},
+        ReadingCase{"LingerValue", {L"/s", L"/vLINGER=1441"}, {}, L"LINGER=1441",
+                    L"not a whole number of minutes from 0 to 1440"},
+        ReadingCase{"DriverFolderWithForce", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv FORCE=TRUE"}, {},
+                    L"/vEXTRACTDRIVERS=C:\\Drv FORCE=TRUE",
+                    L"EXTRACTDRIVERS= names a driver folder and FORCE= asks for an install; a run does one of them"},
+        ReadingCase{"FreshInstallThenDriverFolder", {L"/vFRESHINSTALL=TRUE", L"/vEXTRACTDRIVERS=C:\\Drv "}, {},
+                    L"/vEXTRACTDRIVERS=C:\\Drv ",
+                    L"EXTRACTDRIVERS= names a driver folder and FRESHINSTALL= asks for an install; a run does one of "
+                    L"them"}),
     CaseName());
 
-TEST(CommandLineReadingLine, NamesModeFlagsLogDriverFolderAndIgnoredArguments) {
+TEST(CommandLineReadingLine, NamesModeFlagsLogDriverFolderInstallerCodeLingerAndIgnoredArguments) {
     RunOptions options{};
     options.nMode = ModeExtractDrivers;
     options.bForce = true;
     options.bEnableAuxMac = false;
+    options.bInstallerCode = true;
+    options.nLingerMinutes = 90;
     std::wstring(L"C:\\MY DRIVERS\\production").copy(options.szDriverPath, kMaxPathChars - 1);
     CommandLineReading reading;
     reading.ignored = {L"/h", L"C:\\Out"};
     EXPECT_EQ(DescribeCommandLineReading(options, reading),
               L"command line read: mode driver extraction, FORCE TRUE, AUX MAC FALSE, result log none, driver folder "
-              L"C:\\MY DRIVERS\\production, ignored [/h] [C:\\Out]");
+              L"C:\\MY DRIVERS\\production, INSTALLERCODE TRUE, LINGER 90 minutes, ignored [/h] [C:\\Out]");
 }
 
 }  // namespace

@@ -16,6 +16,8 @@ struct ParseCase : NamedCase {
     std::wstring target, driver, log;
     bool bForce = false;
     bool bEnableAuxMac = true;
+    bool bInstallerCode = false;
+    int nLingerMinutes = kDefaultLingerMinutes;
 
     ParseCase(const char* pszCaseName, std::vector<std::wstring> arguments, int result, int mode)
         : NamedCase{pszCaseName}, args(std::move(arguments)), nResult(result), nMode(mode) {}
@@ -24,6 +26,9 @@ struct ParseCase : NamedCase {
     ParseCase& Log(std::wstring path) { log = std::move(path); return *this; }
     ParseCase& Force() { bForce = true; return *this; }
     ParseCase& NoAuxMac() { bEnableAuxMac = false; return *this; }
+    ParseCase& AuxMac() { bEnableAuxMac = true; return *this; }
+    ParseCase& InstallerCode() { bInstallerCode = true; return *this; }
+    ParseCase& Linger(int nMinutes) { nLingerMinutes = nMinutes; return *this; }
 };
 
 std::wstring Chars(std::size_t count, wchar_t ch = L'A') { return std::wstring(count, ch); }
@@ -68,8 +73,9 @@ std::vector<ParseCase> DocumentedCases() {
         ParseCase("LogAfterForceInSameArgument", {L"/s", L"/vFORCE=TRUE LOGFILE=C:\\r.log"}, 0, ModeSilentInstall)
             .Force()
             .Log(L"C:\\R.LOG"),
-        ParseCase("ForceValueKeepsTrailingBlank", {L"/s", L"/vFORCE=true "}, 0, ModeSilentInstall),
-        ParseCase("ForceValueKeepsLeadingBlank", {L"/s", L"/vFORCE = TRUE"}, 0, ModeSilentInstall),
+        // White space around a value is no part of it.
+        ParseCase("ForceValueTrailingBlankTrimmed", {L"/s", L"/vFORCE=true "}, 0, ModeSilentInstall).Force(),
+        ParseCase("ForceValueLeadingBlankTrimmed", {L"/s", L"/vFORCE = TRUE"}, 0, ModeSilentInstall).Force(),
         ParseCase("ForceWithoutEquals", {L"/s", L"/vFORCE"}, 3, ModeInvalid),
         ParseCase("FreshInstallForceAuxMac", {L"/s", L"/vFRESHINSTALL=TRUE FORCE=TRUE ENAUXMAC=FALSE"}, 0,
                   ModeSilentInstall)
@@ -128,8 +134,7 @@ std::vector<ParseCase> KeywordTextCases() {
                   ModeExtractDrivers)
             .Driver(L"C:\\DRV\\production")
             .Log(L"C:\\R.LOG"),
-        ParseCase("ForceGroupAfterDriversSetsSilent", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv FORCE=TRUE"}, 0,
-                  ModeSilentInstall)
+        ParseCase("ForceGroupAfterDriversRefused", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv FORCE=TRUE"}, 3, ModeInvalid)
             .Driver(L"C:\\DRV\\production")
             .Force(),
         ParseCase("NextArgumentLogIsUpperCased", {L"/s", L"/vFORCE=TRUE", L"logfile=c:\\r.log"}, 0,
@@ -150,17 +155,13 @@ std::vector<ParseCase> ValueRuleCases() {
                   ModeSilentInstall)
             .Force()
             .NoAuxMac(),
-        ParseCase("ValueWithoutBlankRunsToNextKeyword", {L"/s", L"/vFORCE=TRUEENAUXMAC=FALSE"}, 0,
-                  ModeSilentInstall)
+        // The value "TRUEENAUXMAC" is neither on nor off.
+        ParseCase("ValueWithoutBlankRunsToNextKeyword", {L"/s", L"/vFORCE=TRUEENAUXMAC=FALSE"}, 3, ModeInvalid)
             .NoAuxMac(),
-        // The group reads no ENAUXMAC then; the word of its own is read outside it.
-        ParseCase("EqualsFirstIsNoCut", {L"/s", L"/vFORCE==TRUE ENAUXMAC=FALSE"}, 0, ModeSilentInstall).NoAuxMac(),
-        ParseCase("BlankAtFrontDoesNotCut", {L"/s", L"/vFORCE= ENAUXMAC=FALSE"}, 0, ModeSilentInstall)
-            .NoAuxMac(),
-        // The group's lookup stops at the first ENAUXMAC; the one with its "=" is read as a word of its own.
-        ParseCase("ValueTakesWordsBeforeLastBlank", {L"/s", L"/vFORCE=TRUE ENAUXMAC ENAUXMAC=FALSE"}, 0,
-                  ModeSilentInstall)
-            .NoAuxMac(),
+        ParseCase("EqualsFirstIsNoCut", {L"/s", L"/vFORCE==TRUE ENAUXMAC=FALSE"}, 3, ModeInvalid),
+        ParseCase("BlankAtFrontDoesNotCut", {L"/s", L"/vFORCE= ENAUXMAC=FALSE"}, 3, ModeInvalid).NoAuxMac(),
+        // The value takes the words before the last blank: "TRUE ENAUXMAC" is no value.
+        ParseCase("ValueTakesWordsBeforeLastBlank", {L"/s", L"/vFORCE=TRUE ENAUXMAC ENAUXMAC=FALSE"}, 3, ModeInvalid),
         ParseCase("LaterKeywordArgumentSetsAuxMacAgain", {L"/vFORCE=TRUE ENAUXMAC=FALSE", L"/vFORCE=TRUE ENAUXMAC=true"}, 0,
                   ModeInstall)
             .Force(),
@@ -237,8 +238,8 @@ std::vector<ParseCase> CallerIntentCases() {
         ParseCase("DriverFolderWithBlankToTheEnd", {L"/s", L"/vEXTRACTDRIVERS=C:\\My Drivers "}, 0,
                   ModeExtractDrivers)
             .Driver(L"C:\\MY DRIVERS\\production"),
-        ParseCase("DriverFolderEndsBeforeForceGroup", {L"/s", L"/vEXTRACTDRIVERS=C:\\My Drivers FORCE=TRUE"}, 0,
-                  ModeSilentInstall)
+        ParseCase("DriverFolderEndsBeforeForceGroupRefused", {L"/s", L"/vEXTRACTDRIVERS=C:\\My Drivers FORCE=TRUE"}, 3,
+                  ModeInvalid)
             .Driver(L"C:\\MY DRIVERS\\production")
             .Force(),
         ParseCase("ThirdArgumentKeywordsKeepSilent", {L"/s", L"x", L"/vFORCE=TRUE"}, 0, ModeSilentInstall).Force(),
@@ -248,6 +249,126 @@ std::vector<ParseCase> CallerIntentCases() {
             .Force(),
         ParseCase("LogConsumedBySilentRefused", {L"/s", L"LOGFILE=C:\\r.log"}, 3, ModeInvalid),
         ParseCase("LogOnItsOwnRefused", {L"logfile=C:\\r.log"}, 3, ModeInvalid),
+    };
+}
+
+// Each value of an on/off keyword, wherever the keyword may stand: a value means what it says,
+// or the parse refuses it.
+std::vector<ParseCase> SwitchValueCases() {
+    return {
+        ParseCase("ForceOne", {L"/s", L"/vFORCE=1"}, 0, ModeSilentInstall).Force(),
+        ParseCase("ForceYesLowerCase", {L"/s", L"/vforce=yes"}, 0, ModeSilentInstall).Force(),
+        ParseCase("ForceOn", {L"/s", L"/vFORCE=ON"}, 0, ModeSilentInstall).Force(),
+        ParseCase("ForceTabsAround", {L"/s", L"/vFORCE=\tTRUE\t"}, 0, ModeSilentInstall).Force(),
+        ParseCase("ForceZeroAfterOne", {L"/vFORCE=1", L"/vFORCE=0"}, 0, ModeInstall),
+        ParseCase("ForceNoAfterOne", {L"/vFORCE=1", L"/vFORCE=NO"}, 0, ModeInstall),
+        ParseCase("ForceOffAfterOne", {L"/vFORCE=1", L"/vFORCE=OFF"}, 0, ModeInstall),
+        ParseCase("ForceMisspelt", {L"/s", L"/vFORCE=TREU"}, 3, ModeInvalid),
+        ParseCase("ForceEmpty", {L"/s", L"/vFORCE="}, 3, ModeInvalid),
+        ParseCase("ForceTwo", {L"/s", L"/vFORCE=2"}, 3, ModeInvalid),
+        ParseCase("ForceTwoWords", {L"/s", L"/vFORCE=YES PLEASE"}, 3, ModeInvalid),
+        // Letters beyond ASCII are no case of the words.
+        ParseCase("ForceFullWidthYes", {L"/s", L"/vFORCE=\uFF39\uFF25\uFF33"}, 3, ModeInvalid),
+        ParseCase("AuxMacLeadingOne", {L"/s", L"/vENAUXMAC=1"}, 0, ModeSilentInstall),
+        ParseCase("AuxMacLeadingZero", {L"/s", L"/vENAUXMAC=0"}, 0, ModeSilentInstall).NoAuxMac(),
+        ParseCase("AuxMacInGroupYes", {L"/s", L"/vFORCE=NO ENAUXMAC=YES"}, 0, ModeSilentInstall),
+        ParseCase("AuxMacInGroupOff", {L"/s", L"/vFORCE=NO ENAUXMAC=off"}, 0, ModeSilentInstall).NoAuxMac(),
+        ParseCase("AuxMacInGroupTrailingBlank", {L"/s", L"/vFORCE=1 ENAUXMAC=FALSE "}, 0, ModeSilentInstall)
+            .Force()
+            .NoAuxMac(),
+        ParseCase("AuxMacAfterDriverFolderNo", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv ENAUXMAC=NO"}, 0, ModeExtractDrivers)
+            .Driver(L"C:\\DRV\\production")
+            .NoAuxMac(),
+        ParseCase("AuxMacInFreshInstallGroupOn", {L"/s", L"/vFRESHINSTALL=X FORCE=ON ENAUXMAC=ON"}, 0, ModeSilentInstall)
+            .Force(),
+        ParseCase("AuxMacMisspeltInGroup", {L"/s", L"/vFORCE=TRUE ENAUXMAC=TREU"}, 3, ModeInvalid),
+        ParseCase("AuxMacEmptyLeading", {L"/s", L"/vENAUXMAC= LOGFILE=C:\\r.log"}, 3, ModeInvalid),
+        ParseCase("AuxMacMisspeltAfterDriverFolder", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv ENAUXMAC=MAYBE"}, 3, ModeInvalid)
+            .Driver(L"C:\\DRV\\production"),
+        ParseCase("ForceMisspeltInFreshInstallGroup", {L"/s", L"/vFRESHINSTALL=TRUE FORCE=TREU"}, 3, ModeInvalid),
+        // FRESHINSTALL's value still has no effect, whatever it is.
+        ParseCase("FreshInstallValueWithoutEffect", {L"/s", L"/vFRESHINSTALL=MAYBE"}, 0, ModeSilentInstall),
+    };
+}
+
+// INSTALLERCODE= and LINGER=, wherever they stand in the keyword text; the keywords around them
+// read as they would without them.
+std::vector<ParseCase> RunKeywordCases() {
+    return {
+        ParseCase("InstallerCodeAlone", {L"/s", L"/vINSTALLERCODE=TRUE"}, 0, ModeSilentInstall).InstallerCode(),
+        ParseCase("InstallerCodeBeforeForceGroup", {L"/s", L"/vINSTALLERCODE=1 FORCE=TRUE ENAUXMAC=FALSE"}, 0,
+                  ModeSilentInstall)
+            .InstallerCode()
+            .Force()
+            .NoAuxMac(),
+        ParseCase("InstallerCodeInsideForceGroup", {L"/s", L"/vFORCE=TRUE INSTALLERCODE=YES ENAUXMAC=FALSE"}, 0,
+                  ModeSilentInstall)
+            .InstallerCode()
+            .Force()
+            .NoAuxMac(),
+        ParseCase("InstallerCodeBeforeLog", {L"/s", L"/vinstallercode=on LOGFILE=C:\\r.log"}, 0, ModeSilentInstall)
+            .InstallerCode()
+            .Log(L"C:\\R.LOG"),
+        ParseCase("InstallerCodeAfterDriverFolder", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv INSTALLERCODE=TRUE LOGFILE=C:\\r.log"},
+                  0, ModeExtractDrivers)
+            .InstallerCode()
+            .Driver(L"C:\\DRV\\production")
+            .Log(L"C:\\R.LOG"),
+        ParseCase("InstallerCodeOff", {L"/s", L"/vINSTALLERCODE=TRUE", L"/vINSTALLERCODE=OFF"}, 0, ModeSilentInstall),
+        ParseCase("InstallerCodeMisspelt", {L"/s", L"/vINSTALLERCODE=TREU"}, 3, ModeInvalid),
+        ParseCase("InstallerCodeEmpty", {L"/s", L"/vINSTALLERCODE="}, 3, ModeInvalid),
+        // Inside the log path it is part of the path.
+        ParseCase("InstallerCodeAfterLogIsThePath", {L"/s", L"/vLOGFILE=C:\\r.log INSTALLERCODE=TRUE"}, 0,
+                  ModeSilentInstall)
+            .Log(L"C:\\R.LOG INSTALLERCODE=TRUE"),
+        ParseCase("LingerZero", {L"/s", L"/vLINGER=0"}, 0, ModeSilentInstall).Linger(0),
+        ParseCase("LingerOneDay", {L"/s", L"/vLINGER=1440"}, 0, ModeSilentInstall).Linger(1440),
+        ParseCase("LingerBlanksAround", {L"/s", L"/vLINGER= 30 "}, 0, ModeSilentInstall).Linger(30),
+        ParseCase("LingerLeadingZeros", {L"/s", L"/vLINGER=007"}, 0, ModeSilentInstall).Linger(7),
+        ParseCase("LingerBetweenKeywords", {L"/s", L"/vFORCE=TRUE LINGER=5 ENAUXMAC=FALSE LOGFILE=C:\\r.log"}, 0,
+                  ModeSilentInstall)
+            .Force()
+            .NoAuxMac()
+            .Linger(5)
+            .Log(L"C:\\R.LOG"),
+        ParseCase("LingerInLaterArgument", {L"/s", L"/vFORCE=TRUE", L"/vLINGER=60"}, 0, ModeSilentInstall)
+            .Force()
+            .Linger(60),
+        ParseCase("LingerOverOneDay", {L"/s", L"/vLINGER=1441"}, 3, ModeInvalid),
+        ParseCase("LingerNegative", {L"/s", L"/vLINGER=-1"}, 3, ModeInvalid),
+        ParseCase("LingerSigned", {L"/s", L"/vLINGER=+5"}, 3, ModeInvalid),
+        ParseCase("LingerFraction", {L"/s", L"/vLINGER=1.5"}, 3, ModeInvalid),
+        ParseCase("LingerEmpty", {L"/s", L"/vLINGER="}, 3, ModeInvalid),
+        ParseCase("LingerWord", {L"/s", L"/vLINGER=TRUE"}, 3, ModeInvalid),
+        ParseCase("LingerHuge", {L"/s", L"/vLINGER=99999999999999999999"}, 3, ModeInvalid),
+        // A word that only ends in the keyword is no keyword.
+        ParseCase("LingerInsideAWordIsNoKeyword", {L"/s", L"/vFORCE=TRUE XLINGER=5"}, 0, ModeSilentInstall).Force(),
+    };
+}
+
+// A driver folder and an install in one run, in one keyword argument or over several: refused.
+std::vector<ParseCase> DriverFolderWithInstallCases() {
+    return {
+        ParseCase("FreshInstallAfterDriverFolder", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv FRESHINSTALL=TRUE"}, 3,
+                  ModeInvalid)
+            .Driver(L"C:\\DRV\\production"),
+        ParseCase("ForceInLaterArgument", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv ", L"/vFORCE=TRUE"}, 3, ModeInvalid)
+            .Driver(L"C:\\DRV\\production")
+            .Force(),
+        ParseCase("ForceInEarlierArgument", {L"/vFORCE=TRUE", L"/vEXTRACTDRIVERS=C:\\Drv "}, 3, ModeInvalid)
+            .Driver(L"C:\\DRV\\production")
+            .Force(),
+        ParseCase("FreshInstallInEarlierArgument", {L"/vFRESHINSTALL=TRUE", L"/s", L"/vEXTRACTDRIVERS=C:\\Drv "}, 3,
+                  ModeInvalid)
+            .Driver(L"C:\\DRV\\production"),
+        ParseCase("FreshInstallThenDriverFolder", {L"/vFRESHINSTALL=TRUE", L"/vEXTRACTDRIVERS=C:\\Drv "}, 3, ModeInvalid)
+            .Driver(L"C:\\DRV\\production"),
+        // AUX MAC and the log go with an extraction as before.
+        ParseCase("DriverFolderWithAuxMacAndLog", {L"/s", L"/vEXTRACTDRIVERS=C:\\Drv ENAUXMAC=FALSE LOGFILE=C:\\r.log"},
+                  0, ModeExtractDrivers)
+            .Driver(L"C:\\DRV\\production")
+            .NoAuxMac()
+            .Log(L"C:\\R.LOG"),
     };
 }
 
@@ -267,6 +388,8 @@ TEST_P(ParseCommandLineTest, FillsRecord) {
     EXPECT_EQ(std::wstring(options.szLogFile), c.log);
     EXPECT_EQ(options.bForce, c.bForce);
     EXPECT_EQ(options.bEnableAuxMac, c.bEnableAuxMac);
+    EXPECT_EQ(options.bInstallerCode, c.bInstallerCode);
+    EXPECT_EQ(options.nLingerMinutes, c.nLingerMinutes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Documented, ParseCommandLineTest, ::testing::ValuesIn(DocumentedCases()), CaseName());
@@ -276,6 +399,10 @@ INSTANTIATE_TEST_SUITE_P(ValueRule, ParseCommandLineTest, ::testing::ValuesIn(Va
 INSTANTIATE_TEST_SUITE_P(FreshInstall, ParseCommandLineTest, ::testing::ValuesIn(FreshInstallCases()), CaseName());
 INSTANTIATE_TEST_SUITE_P(Lengths, ParseCommandLineTest, ::testing::ValuesIn(LengthCases()), CaseName());
 INSTANTIATE_TEST_SUITE_P(CallerIntent, ParseCommandLineTest, ::testing::ValuesIn(CallerIntentCases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(SwitchValues, ParseCommandLineTest, ::testing::ValuesIn(SwitchValueCases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(RunKeywords, ParseCommandLineTest, ::testing::ValuesIn(RunKeywordCases()), CaseName());
+INSTANTIATE_TEST_SUITE_P(DriverFolderWithInstall, ParseCommandLineTest, ::testing::ValuesIn(DriverFolderWithInstallCases()),
+                         CaseName());
 
 // The record's defaults are the parser's own: a reused record loses an earlier run's flags.
 TEST(ParseCommandLineDefaults, ResetsModeAndFlagsButNotPaths) {

@@ -59,6 +59,45 @@ TEST(TraceText, FailureNamesStepPathErrorAndTextWithoutTrailingBreak) {
               L"copy the package, path \"C:\\x\\a.inf\", Win32 error 32: Sharing violation.");
 }
 
+// A code that is no Win32 error is named in its own number system, in hex, with its meaning:
+// SetupAPI's own codes have no text in the system's table, so the trace carries theirs.
+struct ErrorCodeCase : NamedCase {
+    unsigned long dwCode;
+    const wchar_t* pszSystemText;  // what the system's table gave, if anything
+    const wchar_t* pszEnd;         // the failure's text after the path
+};
+
+class FailureErrorCode : public ::testing::TestWithParam<ErrorCodeCase> {};
+
+TEST_P(FailureErrorCode, IsNamedInItsOwnNumberSystemWithItsMeaning) {
+    StepFailure failure;
+    failure.Set(L"driver version not read: read the INF", L"C:\\s\\a.INF", GetParam().dwCode);
+    EXPECT_EQ(DescribeStepFailure(failure, GetParam().pszSystemText),
+              std::wstring(L"driver version not read: read the INF, path \"C:\\s\\a.INF\", ") + GetParam().pszEnd);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, FailureErrorCode,
+    ::testing::Values(
+        ErrorCodeCase{{"Win32"}, 2, L"The system cannot find the file specified.\r\n",
+                      L"Win32 error 2: The system cannot find the file specified."},
+        ErrorCodeCase{{"LargestWin32"}, 0xFFFF, L"System error 65535", L"Win32 error 65535: System error 65535"},
+        ErrorCodeCase{{"NoVersionSection"}, 0xE0000000, L"System error 0xE0000000",
+                      L"SetupAPI error 0xE0000000: no [Version] section: a section name was expected and not found"},
+        ErrorCodeCase{{"NotAnInf"}, 0xE0000003, L"", L"SetupAPI error 0xE0000003: not an INF: its syntax is wrong"},
+        ErrorCodeCase{{"WrongInfStyle"}, 0xE0000100, L"",
+                      L"SetupAPI error 0xE0000100: wrong INF style: the INF is not of the style asked for"},
+        ErrorCodeCase{{"SectionNotFound"}, 0xE0000101, L"", L"SetupAPI error 0xE0000101: section not found"},
+        ErrorCodeCase{{"LineNotFound"}, 0xE0000102, L"", L"SetupAPI error 0xE0000102: line not found"},
+        // One SetupAPI has no meaning here for keeps what the system's table said.
+        ErrorCodeCase{{"OtherSetupApiCode"}, 0xE0000203, L"System error 0xE0000203",
+                      L"SetupAPI error 0xE0000203: System error 0xE0000203"},
+        ErrorCodeCase{{"NtStatus"}, 0xC0000034, L"Object Name not found.\r\n",
+                      L"NTSTATUS 0xC0000034: Object Name not found."},
+        ErrorCodeCase{{"Hresult"}, 0x8007000E, L"Not enough memory resources are available.\r\n",
+                      L"error 0x8007000E: Not enough memory resources are available."}),
+    CaseName());
+
 TEST(TraceText, AFindingWithoutWin32ErrorSaysWhatWasFound) {
     StepFailure failure;
     failure.SetFinding(L"copy the package", L"C:\\out.txt", L"Wrong operation");

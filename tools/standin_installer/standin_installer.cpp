@@ -8,6 +8,9 @@
 //   log=TEXT      InstallLog.txt holds TEXT and a line break; "log=" alone writes no install log
 //   driverlog=PATH  where InstallLog.txt goes (default: the family's product folder as the
 //                 program's layout table names it; tests give the folder literally)
+//   logtimeplus=MS  rewrites an existing InstallLog.txt in place and dates it MS milliseconds after
+//                 the last-write time it had, as an installer does within the same second as an
+//                 earlier log (the file ID stays, and the size when the text is as long)
 //   wait=MS       sleeps before it writes the install log and ends
 //   waitfor=PATH  then waits until PATH exists (at most a minute)
 //   started=PATH  written at its start, before anything else: "files=N" with N the number of
@@ -84,6 +87,12 @@ std::map<std::string, std::string> ReadConfig(const std::wstring& path, std::map
         start = end + 1;
     }
     return config;
+}
+
+bool ReadLastWrite(const std::wstring& path, FILETIME& lastWrite) {
+    FileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    return file && GetFileTime(file.Get(), nullptr, nullptr, &lastWrite);
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -168,7 +177,19 @@ int wmain() {
                                                     : DriverInstallLogFolder(bUsbPackage, true) + kDriverInstallLogFile;
         std::wstring chain = logPath;
         CreateFolderChain(chain, true);
+        FILETIME earlier = {};
+        const bool bRedate = present["logtimeplus"] && ReadLastWrite(logPath, earlier);
         WriteFileBytes(logPath, logText);
+        if (bRedate) {
+            ULARGE_INTEGER time;
+            time.LowPart = earlier.dwLowDateTime;
+            time.HighPart = earlier.dwHighDateTime;
+            time.QuadPart += std::stoull(config["logtimeplus"]) * 10000ull;
+            FILETIME later = {time.LowPart, time.HighPart};
+            FileHandle file(CreateFileW(logPath.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+            if (file) SetFileTime(file.Get(), nullptr, nullptr, &later);
+        }
     }
     if (present["ended"]) WriteFileCount(config["ended"], root);
     return present["exit"] ? std::stoi(config["exit"]) : 0;
