@@ -80,8 +80,8 @@ FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade, b
             SetLastError(ERROR_DIRECTORY);
             return FileHandle();
         }
-        FolderIdentity identity;
         if (pMade != nullptr && bCreated) {
+            FolderIdentity identity;
             if (!ReadFolderIdentity(made.Get(), identity)) return FileHandle();
             pMade->push_back(identity);
         }
