@@ -24,7 +24,8 @@ DWORD Fail(DWORD dwError) {
 }
 
 DWORD NativeCreate(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare, ULONG ulDisposition,
-                   DWORD dwOptions, FileHandle& out, ULONG ulObjectFlags = 0) {
+                   DWORD dwOptions, FileHandle& out, ULONG ulObjectFlags = 0,
+                   PSECURITY_DESCRIPTOR pDescriptor = nullptr) {
     const NtCalls& calls = Nt();
     if (calls.pfnCreateFile == nullptr) return Fail(ERROR_CALL_NOT_IMPLEMENTED);
     // One component only: a separator would let the name leave the folder again.
@@ -39,7 +40,7 @@ DWORD NativeCreate(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAcces
     // A platform without the flag refuses it: once seen, it is asked for no more.
     static bool s_bDontReparseRefused = false;
     if (s_bDontReparseRefused) ulObjectFlags &= ~kObjDontReparse;
-    InitializeObjectAttributes(&attributes, &nativeName, OBJ_CASE_INSENSITIVE | ulObjectFlags, hFolder, nullptr);
+    InitializeObjectAttributes(&attributes, &nativeName, OBJ_CASE_INSENSITIVE | ulObjectFlags, hFolder, pDescriptor);
     IO_STATUS_BLOCK status = {};
     HANDLE hOpened = nullptr;
     const LONG lStatus = calls.pfnCreateFile(&hOpened, dwAccess | SYNCHRONIZE, &attributes, &status, nullptr,
@@ -48,7 +49,7 @@ DWORD NativeCreate(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAcces
     if (lStatus == kStatusInvalidParameter && (ulObjectFlags & kObjDontReparse)) {
         s_bDontReparseRefused = true;
         return NativeCreate(hFolder, name, dwAccess, dwShare, ulDisposition, dwOptions, out,
-                            ulObjectFlags & ~kObjDontReparse);
+                            ulObjectFlags & ~kObjDontReparse, pDescriptor);
     }
     if (lStatus < 0) return FailWithStatus(lStatus);
     out.Reset(hOpened);
@@ -101,6 +102,12 @@ DWORD CreateNewRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dw
 DWORD OpenOrCreateFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
                                  DWORD dwOptions, FileHandle& out) {
     return NativeCreate(hFolder, name, dwAccess, dwShare, kNativeOpenIf, dwOptions | FILE_DIRECTORY_FILE, out);
+}
+
+DWORD CreateNewFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
+                              DWORD dwOptions, void* pDescriptor, FileHandle& out) {
+    return NativeCreate(hFolder, name, dwAccess, dwShare, kNativeCreate,
+                        dwOptions | FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, out, kObjDontReparse, pDescriptor);
 }
 
 FileHandle OpenParentFolder(const std::wstring& path, std::wstring& name) {

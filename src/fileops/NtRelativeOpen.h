@@ -37,6 +37,13 @@ DWORD CreateNewRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dw
 // set when the folder cannot be opened, or with ERROR_INVALID_NAME when path has no last component.
 FileHandle OpenParentFolder(const std::wstring& path, std::wstring& name);
 
+// Creates a new folder called name with the security descriptor pDescriptor (none: the
+// inherited one); fails when anything of that name exists. dwOptions are added to
+// FILE_DIRECTORY_FILE and FILE_OPEN_REPARSE_POINT (FILE_DELETE_ON_CLOSE for a folder that
+// goes with its handle).
+DWORD CreateNewFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
+                              DWORD dwOptions, void* pDescriptor, FileHandle& out);
+
 // Opens the folder called name, or creates it when there is none (a link there is opened, not
 // replaced). dwOptions are added to FILE_DIRECTORY_FILE.
 DWORD OpenOrCreateFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,

@@ -34,7 +34,12 @@ int CopyPackage(const std::wstring& target, CopiedAmount& copied, StepFailure& f
     // The caller's existing folders are opened as written, the missing ones made through the
     // held folder above each; everything below is made through the handle of the last.
     bool bChainMade = true;
-    const FileHandle held = CreateHeldFolderChain(strTarget, bChainMade, true);
+    RefusedLink refused;
+    const FileHandle held = CreateHeldFolderChain(strTarget, bChainMade, refused, true);
+    if (!held && !refused.path.empty()) {
+        failure.SetFinding(kCopyStep, refused.path, refused.finding);
+        return kResultCannotCreateFolder;
+    }
     if (!held) {
         failure.Set(bChainMade ? kCopyStep : L"create the folder to copy the package into", strTarget, GetLastError());
         return kResultCannotCreateFolder;
