@@ -130,7 +130,12 @@ FileHandle CreateHeldFolderChain(const std::wstring& folder, bool& bChainMade, R
             if (dwFollowError != ERROR_SUCCESS) return notMade(dwFollowError);
             if (!ReadHandleDetails(opened.Get(), details)) return notMade(GetLastError());
         }
-        if (!(details.facts.dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) return notMade(ERROR_DIRECTORY);
+        if (!(details.facts.dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            // A file where the chain needs a folder; at the end, the folder named is no folder.
+            if (!bLast) return notMade(ERROR_DIRECTORY);
+            SetLastError(ERROR_DIRECTORY);
+            return FileHandle();
+        }
         parent = std::move(opened);
         walked = path;
     }
