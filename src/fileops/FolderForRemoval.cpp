@@ -3,16 +3,13 @@
 #include "fileops/HandleIdentity.h"
 #include "fileops/NtRelativeOpen.h"
 
-DWORD OpenFolderForRemoval(const std::wstring& path, FileHandle& out) {
-    std::wstring name;
-    const FileHandle folder = OpenParentFolder(path, name);
-    if (!folder) return GetLastError();
+DWORD OpenFolderForRemovalIn(HANDLE hParent, const std::wstring& name, FileHandle& out) {
     std::wstring folderName;
-    if (!ReadHandleName(folder.Get(), folderName)) return GetLastError();
+    if (!ReadHandleName(hParent, folderName)) return GetLastError();
     FileHandle opened;
-    const DWORD dwError = OpenRelative(folder.Get(), name, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                       FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, opened);
+    const DWORD dwError =
+        OpenRelative(hParent, name, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, opened);
     if (dwError != ERROR_SUCCESS) return dwError;
     HandleFacts facts;
     if (!ReadHandleFacts(opened.Get(), facts)) return GetLastError();

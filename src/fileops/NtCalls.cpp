@@ -15,6 +15,10 @@ const NtCalls& PlatformNt() {
             reinterpret_cast<void*>(GetProcAddress(hNtdll, "NtQueryInformationFile")));
         found.pfnStatusToWin32 = reinterpret_cast<NtCalls::RtlNtStatusToDosErrorFn>(
             reinterpret_cast<void*>(GetProcAddress(hNtdll, "RtlNtStatusToDosError")));
+        found.pfnQuerySecurityObject = reinterpret_cast<NtCalls::NtQuerySecurityObjectFn>(
+            reinterpret_cast<void*>(GetProcAddress(hNtdll, "NtQuerySecurityObject")));
+        found.pfnFsControlFile = reinterpret_cast<NtCalls::NtFsControlFileFn>(
+            reinterpret_cast<void*>(GetProcAddress(hNtdll, "NtFsControlFile")));
         return found;
     }();
     return calls;

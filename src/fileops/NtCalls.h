@@ -10,10 +10,15 @@ struct NtCalls {
                                          ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
     using NtQueryInformationFileFn = LONG(WINAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
     using RtlNtStatusToDosErrorFn = ULONG(WINAPI*)(LONG);
+    using NtQuerySecurityObjectFn = LONG(WINAPI*)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, ULONG, PULONG);
+    using NtFsControlFileFn = LONG(WINAPI*)(HANDLE, HANDLE, PVOID, PVOID, PIO_STATUS_BLOCK, ULONG, PVOID, ULONG, PVOID,
+                                            ULONG);
 
     NtCreateFileFn pfnCreateFile = nullptr;
     NtQueryInformationFileFn pfnQueryInformationFile = nullptr;
     RtlNtStatusToDosErrorFn pfnStatusToWin32 = nullptr;
+    NtQuerySecurityObjectFn pfnQuerySecurityObject = nullptr;  // owners and DACLs
+    NtFsControlFileFn pfnFsControlFile = nullptr;              // where a link points
 };
 
 // The calls in force: the platform's, or a stand-in's while one lives.
@@ -23,7 +28,8 @@ const NtCalls& Nt();
 const NtCalls& PlatformNt();
 
 // Stands in for the native calls while it lives, in this process: what a test needs to see what a
-// create asks for, or to make a create's handle hold another entry than the one asked for.
+// create asks for, to make a create's handle hold another entry than the one asked for, or to
+// give what a handle holds another owner, DACL or reparse point than the platform keeps.
 class CNtCallsStandIn {
 public:
     explicit CNtCallsStandIn(const NtCalls& calls);

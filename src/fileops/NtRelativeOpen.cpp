@@ -27,7 +27,8 @@ DWORD Fail(DWORD dwError) {
 constexpr ULONG_PTR kNativeCreated = 2;  // FILE_CREATED
 
 DWORD NativeCreate(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare, ULONG ulDisposition,
-                   DWORD dwOptions, FileHandle& out, ULONG ulObjectFlags = 0, bool* pbCreated = nullptr) {
+                   DWORD dwOptions, FileHandle& out, ULONG ulObjectFlags = 0, bool* pbCreated = nullptr,
+                   PSECURITY_DESCRIPTOR pDescriptor = nullptr) {
     const NtCalls& calls = Nt();
     if (calls.pfnCreateFile == nullptr) return Fail(ERROR_CALL_NOT_IMPLEMENTED);
     // One component only: a separator would let the name leave the folder again.
@@ -42,7 +43,7 @@ DWORD NativeCreate(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAcces
     // A platform without the flag refuses it: once seen, it is asked for no more.
     static bool s_bDontReparseRefused = false;
     if (s_bDontReparseRefused) ulObjectFlags &= ~kObjDontReparse;
-    InitializeObjectAttributes(&attributes, &nativeName, OBJ_CASE_INSENSITIVE | ulObjectFlags, hFolder, nullptr);
+    InitializeObjectAttributes(&attributes, &nativeName, OBJ_CASE_INSENSITIVE | ulObjectFlags, hFolder, pDescriptor);
     IO_STATUS_BLOCK status = {};
     HANDLE hOpened = nullptr;
     const LONG lStatus = calls.pfnCreateFile(&hOpened, dwAccess | SYNCHRONIZE, &attributes, &status, nullptr,
@@ -51,7 +52,7 @@ DWORD NativeCreate(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAcces
     if (lStatus == kStatusInvalidParameter && (ulObjectFlags & kObjDontReparse)) {
         s_bDontReparseRefused = true;
         return NativeCreate(hFolder, name, dwAccess, dwShare, ulDisposition, dwOptions, out,
-                            ulObjectFlags & ~kObjDontReparse, pbCreated);
+                            ulObjectFlags & ~kObjDontReparse, pbCreated, pDescriptor);
     }
     if (lStatus < 0) return FailWithStatus(lStatus);
     out.Reset(hOpened);
@@ -109,9 +110,10 @@ DWORD OpenOrCreateFolderRelative(HANDLE hFolder, const std::wstring& name, ACCES
 }
 
 DWORD CreateNewFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
-                              FileHandle& out) {
+                              FileHandle& out, DWORD dwOptions, void* pDescriptor) {
     return NativeCreate(hFolder, name, dwAccess, dwShare, kNativeCreate,
-                        FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, out, kObjDontReparse);
+                        dwOptions | FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, out, kObjDontReparse, nullptr,
+                        pDescriptor);
 }
 
 FileHandle OpenParentFolder(const std::wstring& path, std::wstring& name) {

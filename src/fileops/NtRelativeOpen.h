@@ -44,6 +44,8 @@ DWORD OpenOrCreateFolderRelative(HANDLE hFolder, const std::wstring& name, ACCES
                                  DWORD dwOptions, FileHandle& out, bool* pbCreated = nullptr);
 
 // Creates a new folder called name, opened as itself; fails (ERROR_ALREADY_EXISTS) when anything
-// of that name exists, a link included: nothing that stood there is adopted.
+// of that name exists, a link included: nothing that stood there is adopted. It gets the security
+// descriptor pDescriptor (none: the inherited one); dwOptions are added to FILE_DIRECTORY_FILE and
+// FILE_OPEN_REPARSE_POINT (FILE_DELETE_ON_CLOSE for a folder that goes with its handle).
 DWORD CreateNewFolderRelative(HANDLE hFolder, const std::wstring& name, ACCESS_MASK dwAccess, DWORD dwShare,
-                              FileHandle& out);
+                              FileHandle& out, DWORD dwOptions = 0, void* pDescriptor = nullptr);

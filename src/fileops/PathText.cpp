@@ -79,3 +79,48 @@ std::wstring JoinModuleRelative(const std::wstring& moduleFolder, const std::wst
     std::size_t start = path.find_first_not_of(L".\\");
     return moduleFolder + (start == std::wstring::npos ? std::wstring() : path.substr(start));
 }
+
+bool SplitRootAndComponents(const std::wstring& fullPath, std::wstring& root, std::vector<std::wstring>& components) {
+    root.clear();
+    components.clear();
+    std::wstring rest = fullPath;
+    std::wstring prefix;
+    if (rest.compare(0, 4, L"\\\\?\\") == 0) {
+        prefix = L"\\\\?\\";
+        rest.erase(0, 4);
+        if (rest.size() >= 4 && std::towupper(rest[0]) == L'U' && std::towupper(rest[1]) == L'N' &&
+            std::towupper(rest[2]) == L'C' && rest[3] == L'\\') {
+            prefix += rest.substr(0, 4);
+            rest.erase(0, 4);
+            rest = L"\\\\" + rest;
+        }
+    }
+    std::size_t nRootEnd = 0;
+    if (rest.size() >= 3 && rest[1] == L':' && rest[2] == L'\\' && std::iswalpha(rest[0])) {
+        nRootEnd = 3;
+    } else if (rest.compare(0, 2, L"\\\\") == 0) {
+        // The server and the share, both non-empty.
+        const std::size_t nServerEnd = rest.find(L'\\', 2);
+        if (nServerEnd == std::wstring::npos || nServerEnd == 2) return false;
+        const std::size_t nShareEnd = rest.find(L'\\', nServerEnd + 1);
+        nRootEnd = nShareEnd == std::wstring::npos ? rest.size() : nShareEnd;
+        if (nRootEnd == nServerEnd + 1) return false;
+    } else {
+        return false;
+    }
+    root = rest.substr(0, nRootEnd);
+    if (root.back() != L'\\') root += L'\\';
+    if (prefix.size() > 4) root.erase(0, 2);  // "\\?\UNC\" stands for the leading "\\"
+    root = prefix + root;
+    for (std::size_t nStart = nRootEnd; nStart < rest.size();) {
+        std::size_t nEnd = rest.find(L'\\', nStart);
+        if (nEnd == std::wstring::npos) nEnd = rest.size();
+        if (nEnd > nStart) {
+            const std::wstring component = rest.substr(nStart, nEnd - nStart);
+            if (component == L"." || component == L"..") return false;
+            components.push_back(component);
+        }
+        nStart = nEnd + 1;
+    }
+    return true;
+}

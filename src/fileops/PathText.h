@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Plain string rules over backslash paths; no platform calls.
 
@@ -36,3 +37,8 @@ bool IsModuleRelative(const std::wstring& path);
 // moduleFolder (drive and folder, ending in "\") followed by path without its leading "." and
 // "\" characters: ".\logs\a.txt" and "..\logs\a.txt" both give moduleFolder + "logs\a.txt".
 std::wstring JoinModuleRelative(const std::wstring& moduleFolder, const std::wstring& path);
+
+// A full path's root as it is opened as given ("C:\", "\\server\share\", and the same behind
+// "\\?\" or "\\?\UNC\") and the components below it, in order. False when the path has no such
+// root, or a component is "." or ".." (a full path has none left).
+bool SplitRootAndComponents(const std::wstring& fullPath, std::wstring& root, std::vector<std::wstring>& components);

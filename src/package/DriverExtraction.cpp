@@ -104,7 +104,12 @@ int ExtractDrivers(void* hStaging, const std::wstring& stagingFolder, const std:
     std::wstring name;
     SplitParentAndName(strExtraction, given, name);
     bool bChainMade = true;
-    const FileHandle givenFolder = CreateHeldFolderChain(given, bChainMade, true);
+    RefusedLink refused;
+    const FileHandle givenFolder = CreateHeldFolderChain(given, bChainMade, refused, true);
+    if (!givenFolder && !refused.path.empty()) {
+        failure.SetFinding(kCreateStep, refused.path, refused.finding);
+        return kResultCannotCreateFolder;
+    }
     if (!givenFolder) {
         failure.Set(kCreateStep, strExtraction, GetLastError());
         return kResultCannotCreateFolder;

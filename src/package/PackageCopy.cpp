@@ -31,13 +31,18 @@ int CopyPackage(const std::wstring& target, CopiedAmount& copied, StepFailure& f
                            L"the program's own path cannot be read or is too long");
         return nResolved;
     }
-    // The caller's existing folders are opened as written, the missing ones made through the
-    // held folder above each; everything below is made through the handle of the last.
+    // The caller's existing folders are opened from the root down, the missing ones made through
+    // the held folder above each; everything below is made through the handle of the last.
     // The folders made for the copy are its output like those it makes itself: where the target
     // lies inside the package, the package as it was holds none of them.
     bool bChainMade = true;
     std::vector<FolderIdentity> made;
-    const FileHandle held = CreateHeldFolderChain(strTarget, bChainMade, true, &made);
+    RefusedLink refused;
+    const FileHandle held = CreateHeldFolderChain(strTarget, bChainMade, refused, true, &made);
+    if (!held && !refused.path.empty()) {
+        failure.SetFinding(kCopyStep, refused.path, refused.finding);
+        return kResultCannotCreateFolder;
+    }
     if (!held) {
         failure.Set(bChainMade ? kCopyStep : L"create the folder to copy the package into", strTarget, GetLastError());
         return kResultCannotCreateFolder;

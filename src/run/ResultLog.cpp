@@ -130,7 +130,12 @@ int PrepareResultLog(FileHandle& hLog, const RunOptions& options, CFileOpEngine&
     // log is replaced in it; a folder that is a link already is refused: the log would land
     // wherever the link's maker chose.
     bool bChainMade = true;
-    const FileHandle logFolder = CreateHeldFolderChain(folder, bChainMade);
+    RefusedLink refused;
+    const FileHandle logFolder = CreateHeldFolderChain(folder, bChainMade, refused);
+    if (!logFolder && !refused.path.empty()) {
+        failure.SetFinding(L"open the result log's folder", refused.path, refused.finding);
+        return kResultCannotCreateLog;
+    }
     if (!logFolder) {
         if (!bChainMade) {
             failure.Set(L"create the result log's folder", logPath, GetLastError());

@@ -4,7 +4,6 @@
 
 #include "fileops/ScopedHandle.h"
 #include "package/StepFailure.h"
-#include "run/LeftoverOwner.h"
 #include "run/TempPathLookup.h"
 
 // The temporary folder as GetTempPath2W (pfnTempPath2) reports it where the platform has it,
@@ -31,8 +30,8 @@ enum class StagingLeftover {
     // A folder that someone holds without sharing its deletion: the installer of a run that
     // ended before it (killed by a deployment tool's time-out) still works from it.
     HeldByInstaller,
-    // A folder held the same way that neither SYSTEM, the Administrators group nor the run's own
-    // account owns: someone else's, which no retry will see go.
+    // A folder held the same way that is not exactly what a run makes (owner, DACL, or another
+    // folder at the name by the time of the probe): someone else's, which no retry will see go.
     HeldByAnother,
 };
 
@@ -40,9 +39,10 @@ enum class StagingLeftover {
 // folder anew, open to SYSTEM and Administrators only, and held (HoldFolder) from then on, so
 // that nobody can move it and put another folder in its place. Invalid when anything remains
 // there or the folder cannot be created and held by this call: the installer must run from
-// nothing but what this run staged. A leftover folder is opened for removal before the first
-// delete: one that is held stays whole (HeldByInstaller, or HeldByAnother with its owner in the
-// failure, as pfnReadOwner tells them apart; failure set).
+// nothing but what this run staged. A leftover folder is opened relative to the temporary folder,
+// its owner, DACL and file ID read through that one handle, and then opened for removal before
+// the first delete: one that is held stays whole, HeldByInstaller only when it is exactly what a
+// run makes and the probe met that very folder, else HeldByAnother with the difference in the
+// failure (failure set either way).
 FileHandle CreateFreshStagingFolder(const std::wstring& stagingFolder, CFileOpEngine& engine, StagingLeftover& leftover,
-                                    StepFailure& failure,
-                                    HeldFolderOwnerReader pfnReadOwner = &IsOwnedByThisProgramsAccounts);
+                                    StepFailure& failure);

@@ -458,4 +458,51 @@ INSTANTIATE_TEST_SUITE_P(
                                       L"\\Windows\\WIN7\\32", "copy the drivers"}),
     CaseName());
 
+// A caller's path that runs through a link an administrator made works as through any folder:
+// the work lands where the link points. Wine reads every link as owned by the run's own account,
+// which made it here; the refusal of a link another user made is shown at the native calls
+// (CallerPathLinkTest).
+enum class CallerPath { ExtractAll, ExtractDrivers, ResultLog };
+
+struct CallerLinkCase : NamedCase {
+    CallerPath callerPath;
+};
+
+class LinkInACallersPathRun : public LinkRun, public ::testing::WithParamInterface<CallerLinkCase> {};
+
+TEST_P(LinkInACallersPathRun, WorksAsBeforeAndLandsWhereTheLinkPoints) {
+    MakePackage();
+    const std::wstring linked = m_folder / L"linked";
+    MakeFolders(linked);
+    const std::wstring via = m_folder / L"via";
+    FolderLink link(via, linked);
+    ASSERT_SET_UP_MADE(link.IsMade(), link.Reason());
+    const std::wstring log = m_folder / L"run.log";
+
+    switch (GetParam().callerPath) {
+        case CallerPath::ExtractAll:
+            ASSERT_EQ(Run(L"/extract_all \"" + via + L"\\out\"").dwExitCode, 0u);
+            EXPECT_EQ(TreeDigest(linked + L"\\out\\Windows"), TreeDigest(Root() + L"\\Windows"));
+            EXPECT_EQ(TreeDigest(linked + L"\\out\\Others"), TreeDigest(Root() + L"\\Others"));
+            break;
+        case CallerPath::ExtractDrivers:
+            ASSERT_EQ(Run(L"/s \"/vEXTRACTDRIVERS=" + via + L"\\DRIVERS LOGFILE=" + log + L"\"").dwExitCode, 0u);
+            ExpectUsbDriversLaidOut(linked + L"\\DRIVERS\\production");
+            break;
+        case CallerPath::ResultLog:
+            ASSERT_EQ(Run(L"/s \"/vEXTRACTDRIVERS=" + (m_folder / L"drivers") + L" LOGFILE=" + via +
+                          L"\\LOGS\\RUN.LOG\"")
+                          .dwExitCode,
+                      0u);
+            EXPECT_NE(ReadBytes(linked + L"\\LOGS\\RUN.LOG").find(kLogRecord), std::string::npos);
+            break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CallerPath, LinkInACallersPathRun,
+                         ::testing::Values(CallerLinkCase{"ExtractAllFolder", CallerPath::ExtractAll},
+                                           CallerLinkCase{"ExtractDriversFolder", CallerPath::ExtractDrivers},
+                                           CallerLinkCase{"ResultLogsFolder", CallerPath::ResultLog}),
+                         CaseName());
+
 }  // namespace

@@ -1,26 +1,35 @@
-// A leftover staging folder that someone holds open is an installer of an earlier run only when
-// one of this program's accounts owns it; anybody who may write in the temporary folder could
-// otherwise make the name first, hold it and have every run answer 1618 for ever.
+// A leftover staging folder that someone holds open is an installer of an earlier run only when it
+// is exactly what a run makes: one of this program's accounts owns it, its DACL is the protected
+// one every run sets, and the removal's probe met that very folder. Anybody who may write in the
+// temporary folder could otherwise make the name first, hold it and have every run answer 1618
+// for ever.
 #include <windows.h>
 
 #include <sddl.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "fileops/FileOpEngine.h"
+#include "fileops/HandleIdentity.h"
+#include "fileops/NtCalls.h"
+#include "fileops/ProtectedFolder.h"
 #include "fileops/ScopedHandle.h"
 #include "run/LeftoverOwner.h"
 #include "run/StagingFolder.h"
 #include "support/FileUtil.h"
 #include "support/NamedCase.h"
 #include "support/TempFolder.h"
+#include "support/UnixShell.h"
 
 namespace {
 
 const wchar_t kAnotherUser[] = L"S-1-5-21-1-2-3-1001";
+const wchar_t kStagingName[] = L"KVNIC_INST_TEMP";
+constexpr LONG kStatusAccessDenied = static_cast<LONG>(0xC0000022);
 
 std::wstring ThisProcessesUser() {
     HANDLE hToken = nullptr;
@@ -51,8 +60,42 @@ KernelHandle EventOwnedBy(const std::wstring& sid) {
     return KernelHandle(CreateEventW(&attributes, TRUE, FALSE, nullptr));
 }
 
+// The owner query refused for the leftover, where a user's DACL denies the run READ_CONTROL; every
+// other query (the DACL's included) as the platform answers it.
+bool g_bRefuseLeftoverOwner = false;
+
+bool HoldsTheLeftover(HANDLE h) {
+    std::wstring name;
+    const std::wstring suffix = std::wstring(L"\\") + kStagingName;
+    return ReadHandleName(h, name) && name.size() >= suffix.size() &&
+           CompareStringOrdinal(name.c_str() + name.size() - suffix.size(), static_cast<int>(suffix.size()),
+                                suffix.c_str(), static_cast<int>(suffix.size()), TRUE) == CSTR_EQUAL;
+}
+
+LONG WINAPI StandInQuerySecurity(HANDLE h, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR pDescriptor, ULONG cb,
+                                 PULONG pcbNeeded) {
+    if (g_bRefuseLeftoverOwner && (what & OWNER_SECURITY_INFORMATION) && HoldsTheLeftover(h))
+        return kStatusAccessDenied;
+    return PlatformNt().pfnQuerySecurityObject(h, what, pDescriptor, cb, pcbNeeded);
+}
+
+// Stands in for the owner query while it lives.
+class OwnerQueryStandIn {
+public:
+    OwnerQueryStandIn() {
+        NtCalls calls = PlatformNt();
+        calls.pfnQuerySecurityObject = &StandInQuerySecurity;
+        m_standIn = std::make_unique<CNtCallsStandIn>(calls);
+    }
+    ~OwnerQueryStandIn() { g_bRefuseLeftoverOwner = false; }
+
+private:
+    std::unique_ptr<CNtCallsStandIn> m_standIn;
+};
+
 struct OwnerCase : NamedCase {
     const wchar_t* pszOwner;  // null: the account this process runs as
+    bool bRefused;            // the owner query is refused
     bool bOurs;
     const wchar_t* pszNamed;  // what the owner's text holds when it is someone else's
 };
@@ -65,9 +108,11 @@ TEST_P(HeldLeftoverOwner, OnlyThisProgramsAccountsCountAsOurs) {
     ASSERT_FALSE(owner.empty());
     const KernelHandle object = EventOwnedBy(owner);
     ASSERT_TRUE(object.IsValid()) << GetLastError();
+    OwnerQueryStandIn standIn;
+    g_bRefuseLeftoverOwner = false;
     std::wstring ownerText;
 
-    EXPECT_EQ(IsOwnedByThisProgramsAccounts(object.Get(), SE_KERNEL_OBJECT, ownerText), c.bOurs);
+    EXPECT_EQ(IsOwnedByThisProgramsAccounts(object.Get(), ownerText), c.bOurs);
 
     if (!c.bOurs) {
         EXPECT_NE(ownerText.find(c.pszNamed), std::wstring::npos) << Narrow(ownerText);
@@ -75,41 +120,117 @@ TEST_P(HeldLeftoverOwner, OnlyThisProgramsAccountsCountAsOurs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Owners, HeldLeftoverOwner,
-                         ::testing::Values(OwnerCase{"System", L"SY", true, nullptr},
-                                           OwnerCase{"Administrators", L"BA", true, nullptr},
-                                           OwnerCase{"TheRunsOwnAccount", nullptr, true, nullptr},
-                                           OwnerCase{"AnotherUser", kAnotherUser, false, kAnotherUser},
-                                           OwnerCase{"UsersGroup", L"BU", false, L"S-1-5-32-545"}),
+                         ::testing::Values(OwnerCase{"System", L"SY", false, true, nullptr},
+                                           OwnerCase{"Administrators", L"BA", false, true, nullptr},
+                                           OwnerCase{"TheRunsOwnAccount", nullptr, false, true, nullptr},
+                                           OwnerCase{"AnotherUser", kAnotherUser, false, false, kAnotherUser},
+                                           OwnerCase{"UsersGroup", L"BU", false, false, L"S-1-5-32-545"}),
                          CaseName());
 
-// What the run makes of a held leftover, with the owner's answer stood in for.
-bool OwnedByUs(HANDLE, SE_OBJECT_TYPE, std::wstring&) { return true; }
-bool OwnedByAnotherUser(HANDLE, SE_OBJECT_TYPE, std::wstring& ownerText) {
-    ownerText = L"WORKSTATION\\mallory (S-1-5-21-1-2-3-1001)";
-    return false;
+// An owner that cannot be read shows nothing of ours, even on a folder made as a run makes it.
+TEST(HeldLeftoverOwnerUnread, IsNoneOfOurs) {
+    TempFolder temp;
+    const std::wstring leftover = temp / kStagingName;
+    ASSERT_TRUE(CreateAdministratorsOnlyFolder(leftover));
+    const FileHandle folder(CreateFileW(leftover.c_str(), READ_CONTROL,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(folder.IsValid()) << GetLastError();
+    OwnerQueryStandIn standIn;
+    g_bRefuseLeftoverOwner = true;
+    std::wstring ownerText;
+
+    EXPECT_FALSE(IsOwnedByThisProgramsAccounts(folder.Get(), ownerText));
+
+    EXPECT_NE(ownerText.find(L"an account that cannot be read (Win32 error 5: "), std::wstring::npos)
+        << Narrow(ownerText);
+}
+
+// What stands at the staging name, and what happens to it before the run looks.
+enum class Leftover {
+    OfARun,                 // made as a run makes it
+    OfARunGivenAway,        // the same, then given to another Unix user (chown)
+    PlainFolder,            // made with the DACL it inherits
+    OfARunOwnerUnreadable,  // the owner query refused
+    SwappedBeforeTheProbe,  // another folder of the same making takes the name after the first read
+};
+
+// The swap: the leftover goes aside and another folder, held open, takes its name just before the
+// probe opens it for removal.
+std::wstring g_swapFrom;
+std::wstring g_swapAside;
+std::wstring g_swapIn;
+FileHandle* g_pSwapHolder = nullptr;
+constexpr ULONG kNativeOpen = 1;
+
+LONG WINAPI SwapBeforeTheProbe(PHANDLE phFile, ACCESS_MASK dwAccess, POBJECT_ATTRIBUTES pAttributes,
+                               PIO_STATUS_BLOCK pStatus, PLARGE_INTEGER pSize, ULONG ulAttributes, ULONG ulShare,
+                               ULONG ulDisposition, ULONG ulOptions, PVOID pEa, ULONG cbEa) {
+    const std::wstring name(pAttributes->ObjectName->Buffer, pAttributes->ObjectName->Length / sizeof(wchar_t));
+    if (g_pSwapHolder != nullptr && name == kStagingName && (dwAccess & DELETE) && ulDisposition == kNativeOpen) {
+        MoveFileW(g_swapFrom.c_str(), g_swapAside.c_str());
+        MoveFileW(g_swapIn.c_str(), g_swapFrom.c_str());
+        g_pSwapHolder->Reset(CreateFileW(g_swapFrom.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        g_pSwapHolder = nullptr;
+    }
+    return PlatformNt().pfnCreateFile(phFile, dwAccess, pAttributes, pStatus, pSize, ulAttributes, ulShare,
+                                      ulDisposition, ulOptions, pEa, cbEa);
 }
 
 struct HolderCase : NamedCase {
-    HeldFolderOwnerReader pfnReadOwner;
+    Leftover made;
     StagingLeftover leftover;
-    unsigned long dwError;  // 0: a finding that names the owner
+    unsigned long dwError;  // 0: a finding that says what differs
+    const wchar_t* pszFinding;
 };
 
-class HeldLeftover : public ::testing::TestWithParam<HolderCase> {};
+class HeldLeftover : public ::testing::TestWithParam<HolderCase> {
+protected:
+    void TearDown() override {
+        g_bRefuseLeftoverOwner = false;
+        g_pSwapHolder = nullptr;
+    }
+};
 
 TEST_P(HeldLeftover, StaysWholeAndSaysWhoseItIs) {
     const HolderCase& c = GetParam();
     TempFolder temp;
-    const std::wstring staging = temp / L"KVNIC_INST_TEMP";
+    const std::wstring staging = temp / kStagingName;
+    if (c.made == Leftover::PlainFolder)
+        ASSERT_TRUE(CreateDirectoryW(staging.c_str(), nullptr));
+    else
+        ASSERT_TRUE(CreateAdministratorsOnlyFolder(staging));
     WriteBytes(staging + L"\\Windows\\Setup.exe", "planted");
-    const FileHandle holder(CreateFileW(staging.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    ASSERT_TRUE(holder.IsValid());
+    if (c.made == Leftover::OfARunGivenAway) {
+        // Wine reads a folder of another Unix user as owned by ANONYMOUS LOGON (S-1-5-7).
+        const UnixScriptOutcome given = RunUnixScript("chown 4321 '" + UnixPathOf(staging) + "'\n");
+        ASSERT_TRUE(given.bRan && given.nExitStatus == 0) << given.output;
+    }
+    FileHandle holder;
+    const std::wstring other = temp / L"other";
+    NtCalls calls = PlatformNt();
+    calls.pfnQuerySecurityObject = &StandInQuerySecurity;
+    if (c.made == Leftover::SwappedBeforeTheProbe) {
+        ASSERT_TRUE(CreateAdministratorsOnlyFolder(other));
+        WriteBytes(other + L"\\Windows\\Setup.exe", "swapped in");
+        g_swapFrom = staging;
+        g_swapAside = temp / L"aside";
+        g_swapIn = other;
+        g_pSwapHolder = &holder;
+        calls.pfnCreateFile = &SwapBeforeTheProbe;
+    } else {
+        holder.Reset(CreateFileW(staging.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        ASSERT_TRUE(holder.IsValid());
+    }
+    g_bRefuseLeftoverOwner = c.made == Leftover::OfARunOwnerUnreadable;
+    const CNtCallsStandIn standIn(calls);
     CFileOpEngine engine(true);
     StagingLeftover leftover = StagingLeftover::None;
     StepFailure failure;
 
-    const FileHandle made = CreateFreshStagingFolder(staging, engine, leftover, failure, c.pfnReadOwner);
+    const FileHandle made = CreateFreshStagingFolder(staging, engine, leftover, failure);
 
     EXPECT_FALSE(made.IsValid());
     EXPECT_EQ(leftover, c.leftover);
@@ -117,18 +238,38 @@ TEST_P(HeldLeftover, StaysWholeAndSaysWhoseItIs) {
     EXPECT_EQ(failure.path, staging);
     EXPECT_EQ(failure.dwError, c.dwError);
     if (c.dwError == 0) {
-        EXPECT_NE(failure.finding.find(L"WORKSTATION\\mallory (S-1-5-21-1-2-3-1001)"), std::wstring::npos)
-            << Narrow(failure.finding);
+        EXPECT_EQ(failure.finding.rfind(L"held open by a program and ", 0), 0u) << Narrow(failure.finding);
+        const std::wstring ending = L": someone else's folder";
+        EXPECT_EQ(failure.finding.rfind(ending), failure.finding.size() - ending.size()) << Narrow(failure.finding);
+        EXPECT_NE(failure.finding.find(c.pszFinding), std::wstring::npos) << Narrow(failure.finding);
     }
-    EXPECT_EQ(ReadBytes(staging + L"\\Windows\\Setup.exe"), "planted");
+    if (c.made == Leftover::SwappedBeforeTheProbe) {
+        EXPECT_EQ(ReadBytes(staging + L"\\Windows\\Setup.exe"), "swapped in");
+        EXPECT_EQ(ReadBytes(temp / L"aside\\Windows\\Setup.exe"), "planted");
+    } else {
+        EXPECT_EQ(ReadBytes(staging + L"\\Windows\\Setup.exe"), "planted");
+    }
+    // Nothing of the comparison's own folder stays beside the leftover.
+    const std::vector<std::wstring> beside = ListTree(temp.Path());
+    for (const std::wstring& entry : beside)
+        EXPECT_EQ(entry.find(std::wstring(kStagingName) + L"."), std::wstring::npos) << Narrow(entry);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Holders, HeldLeftover,
-    ::testing::Values(HolderCase{"AnInstallerOfOurs", &OwnedByUs, StagingLeftover::HeldByInstaller,
-                                 ERROR_INSTALL_ALREADY_RUNNING},
+    ::testing::Values(HolderCase{"AnInstallerOfOurs", Leftover::OfARun, StagingLeftover::HeldByInstaller,
+                                 ERROR_INSTALL_ALREADY_RUNNING, nullptr},
                       // Someone else's folder is no run at work: the run fails (1603), never 1618.
-                      HolderCase{"SomeoneElses", &OwnedByAnotherUser, StagingLeftover::HeldByAnother, 0}),
+                      HolderCase{"AnotherUsersFolder", Leftover::OfARunGivenAway, StagingLeftover::HeldByAnother, 0,
+                                 L"S-1-5-7"},
+                      HolderCase{"OwnerThatCannotBeRead", Leftover::OfARunOwnerUnreadable,
+                                 StagingLeftover::HeldByAnother, 0,
+                                 L"owned by an account that cannot be read (Win32 error 5: "},
+                      HolderCase{"DaclNotTheProtectedOne", Leftover::PlainFolder, StagingLeftover::HeldByAnother, 0,
+                                 L"with the DACL \""},
+                      HolderCase{"SwappedBetweenTheReadAndTheProbe", Leftover::SwappedBeforeTheProbe,
+                                 StagingLeftover::HeldByAnother, 0,
+                                 L"replaced at its name between the read of its owner and the removal's probe"}),
     CaseName());
 
 }  // namespace

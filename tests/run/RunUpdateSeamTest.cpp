@@ -9,6 +9,7 @@
 
 #include "fileops/HeldFolder.h"
 #include "fileops/HandleIdentity.h"
+#include "fileops/ProtectedFolder.h"
 #include "invocation/UsagePage.h"
 #include "package/ResultCodes.h"
 #include "report/RunEvent.h"
@@ -426,6 +427,9 @@ class HeldStagingFolder : public RunUpdateSeam, public ::testing::WithParamInter
 
 TEST_P(HeldStagingFolder, EndsTheRunBeforeAnythingOfItGoes) {
     const LockCase& c = GetParam();
+    // Made as every run makes it: only such a folder is a run's.
+    MakeFolders(m_staging.substr(0, m_staging.rfind(L'\\')));
+    ASSERT_TRUE(CreateAdministratorsOnlyFolder(m_staging));
     WriteBytes(m_staging + L"\\Windows\\Setup.exe", "the killed run's installer");
     WriteBytes(m_staging + L"\\Others\\a.txt", "a");
     FileHandle installersHold = HoldFolder(m_staging);
