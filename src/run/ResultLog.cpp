@@ -108,6 +108,11 @@ bool RemoveOldResultLog(const RunOptions& options, CFileOpEngine& engine, std::w
     std::wstring name;
     StepFailure ignored;
     if (LocateResultLog(options, path, folder, name, ignored) != kResultOk) return false;
+    // A read-only log is asked about where it has always been asked about, once the installer
+    // has run; whoever answers sees the question once.
+    const DWORD dwAttributes = GetFileAttributesW(path.c_str());
+    if (!engine.IsUnattended() && dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_READONLY))
+        return false;
     // The same hold as the one the log is made in: a folder that is a link is not touched.
     const FileHandle logFolder = HoldFolderForEntries(folder);
     return logFolder && engine.DeleteFileOrLinkIn(logFolder.Get(), name, path);

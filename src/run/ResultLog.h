@@ -22,8 +22,9 @@ struct DriverLogTaking {
 
 // Removes whatever file or link stands at the caller's result log path (never a folder), in the
 // log's folder while that folder is held, so that a run that fails later leaves no earlier run's
-// record there. True when something was removed; path then names it. Nothing else is reported:
-// what stays is met again, and reported, when the result log is made.
+// record there; a read-only log in a run someone answers stays for the question when the log
+// is made. True when something was removed; path then names it. Nothing else is reported: what
+// stays is met again, and reported, when the result log is made.
 bool RemoveOldResultLog(const RunOptions& options, CFileOpEngine& engine, std::wstring& path);
 
 // Replaces the caller's log file with a copy of the driver installer's own log (when driverLog
