@@ -20,8 +20,8 @@
 //   grandchild=NAME  (in a copy started by "child=") once the process that started it has ended,
 //                 starts a copy of itself in turn, with the file NAME, inheriting nothing
 //   findhold=PATH written once this process holds a handle to its package's folder that someone
-//                 else gave it (a front end that still waits for it hands its hold on; at most a
-//                 minute)
+//                 else gave it (a front end that still waits for it hands its hold on); it looks
+//                 for half a minute at most
 #include <windows.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -142,7 +142,7 @@ bool HoldsHandleTo(const std::wstring& folder) {
                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION wanted = {};
     if (!own || !GetFileInformationByHandle(own.Get(), &wanted)) return false;
-    for (ULONG_PTR value = 4; value < 0x4000; value += 4) {
+    for (ULONG_PTR value = 4; value < 0x1000; value += 4) {
         const HANDLE h = reinterpret_cast<HANDLE>(value);
         BY_HANDLE_FILE_INFORMATION info = {};
         if (h == own.Get() || GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info)) continue;
@@ -177,8 +177,9 @@ int wmain() {
         StartCopy(szModule, Wide(config["grandchild"]), false);
     }
     if (present["findhold"]) {
+        const DWORD dwStart = GetTickCount();
         bool bHeld = HoldsHandleTo(root);
-        for (int nPolls = 0; !bHeld && nPolls < 3000; ++nPolls) {
+        while (!bHeld && GetTickCount() - dwStart < 30000) {
             Sleep(20);
             bHeld = HoldsHandleTo(root);
         }
