@@ -2,19 +2,14 @@
 # process. Starting a 32-bit program under Wine and qemu costs about half a second, which for
 # the quick in-process cases is most of their time; a suite in one process still names what
 # failed, and `ctest -R <suite>` still picks it. The suites are listed when ctest starts, so a
-# rebuilt program brings its new suites along. RESOURCE_LOCK names a ctest lock that every suite
-# holds but those UNLOCKED_SUITES (a regular expression) matches.
+# rebuilt program brings its new suites along. PROPERTIES are set on every suite, as
+# gtest_discover_tests sets them on every case.
 function(nicupdate_add_suites target)
-  cmake_parse_arguments(ARG "" "TIMEOUT;RESOURCE_LOCK;UNLOCKED_SUITES" "LABELS" ${ARGN})
-  set(lock_suite "")
-  if(ARG_RESOURCE_LOCK)
-    if(NOT ARG_UNLOCKED_SUITES)
-      set(ARG_UNLOCKED_SUITES "^$")
-    endif()
-    set(lock_suite "    if(NOT suite MATCHES \"${ARG_UNLOCKED_SUITES}\")
-      set_tests_properties(\"\${suite}\" PROPERTIES RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
-    endif()")
-  endif()
+  cmake_parse_arguments(ARG "" "" "PROPERTIES" ${ARGN})
+  set(properties "")
+  foreach(item IN LISTS ARG_PROPERTIES)
+    string(APPEND properties " [==[${item}]==]")
+  endforeach()
   set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_suites.cmake)
   file(GENERATE OUTPUT ${script} CONTENT "
 execute_process(COMMAND \"${CMAKE_CROSSCOMPILING_EMULATOR}\" \"$<TARGET_FILE:${target}>\" --gtest_list_tests
@@ -31,8 +26,7 @@ foreach(line IN LISTS lines)
   if(line MATCHES \"^([^ #][^ ]*)\\\\.( |$)\")
     set(suite \"\${CMAKE_MATCH_1}\")
     add_test(\"\${suite}\" \"${CMAKE_CROSSCOMPILING_EMULATOR}\" \"$<TARGET_FILE:${target}>\" \"--gtest_filter=\${suite}.*\")
-    set_tests_properties(\"\${suite}\" PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS \"${ARG_LABELS}\")
-${lock_suite}
+    set_tests_properties(\"\${suite}\" PROPERTIES${properties})
   endif()
 endforeach()
 ")

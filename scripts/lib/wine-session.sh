@@ -1,5 +1,7 @@
 # Sourced by the scripts: a private X display and a persistent wineserver for one build tree.
 # Usage: wine_session_start BUILD_DIR; ...; wine_session_stop (also installed as an EXIT trap).
+# For ctest: wine_session_start_slots BUILD_DIR JOBS: a prefix and a persistent wineserver per
+# parallel job, all on one display; wine_session_check_slots; wine_session_stop.
 #
 # 64-bit programs start through the 64-bit loader itself: with wine32 installed, /usr/bin/wine
 # starts the 32-bit loader first, which costs over a minute a launch under qemu. A 32-bit
@@ -133,14 +135,113 @@ wine_session_start() {
 }
 
 wine_session_stop() {
-  # Waits for the server to be gone, so that a session started next finds no server on its way out.
-  if [ -n "${WINEPREFIX:-}" ]; then
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-  fi
+  # Waits for each server to be gone, so that a session started next finds no server on its way out.
+  local prefix
+  for prefix in ${WINE_SESSION_SLOT_PREFIXES[@]+"${WINE_SESSION_SLOT_PREFIXES[@]}"} ${WINEPREFIX:-}; do
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1 || true
+  done
+  WINE_SESSION_SLOT_PREFIXES=()
   if [ -n "${WINE_SESSION_XVFB:-}" ]; then
     kill "$WINE_SESSION_XVFB" 2>/dev/null || true
     wait "$WINE_SESSION_XVFB" 2>/dev/null || true
     WINE_SESSION_XVFB=""
   fi
+}
+
+# --- One prefix and one wineserver per parallel ctest job ---------------------------------------
+#
+# ctest hands every test that runs Wine one slot of the resource "wine_slot" (slots.json below);
+# the launcher (build/win32/wine-exec) runs the test in BUILD_DIR/wine-slots/<slot>, so two tests at
+# work at the same time share no prefix, no server and no machine-wide state of Windows. Each
+# slot's prefix is made once from the booted one: what Wine never changes during a run (its
+# programs and libraries) is hard-linked, the rest (registry, users' folders, Windows' Logs,
+# dosdevices) is copied.
+WINE_SESSION_SLOT_PREFIXES=()
+declare -A WINE_SESSION_SLOT_SERVERS=()
+
+# The booted prefix's state that a slot was made from: a slot of another Wine is made again.
+wine_session_boot_stamp() {
+  printf 'layout 1; wine %s\n' "$(cat "$1/.update-timestamp" 2>/dev/null)"
+}
+
+# Boots the build tree's prefix when it has never been booted, with the settings every slot
+# inherits; ends with no server of it left, so that its registry files are whole on disk.
+wine_session_boot() {
+  export WINEPREFIX="$1"
+  mkdir -p "$WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ] || ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg"; then
+    wine_session_start_server
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      echo "wine: preparing the prefix in $WINEPREFIX (once; a few minutes with 32-bit support)"
+      wine64 wineboot -i >/dev/null 2>&1
+    fi
+    # Without a window manager under Xvfb, Wine waits 2 s for one each time a managed window
+    # hides, as every message box does when it closes; unmanaged windows close at once.
+    wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+  fi
+  unset WINEPREFIX
+}
+
+# Wine's own programs and libraries (find -regex, whole path): the same in every prefix and never
+# written by a run, so the slots share them by hard links.
+WINE_SESSION_SHARED_FILES='\./drive_c/windows/(system32|syswow64)/.*|\./drive_c/(windows|Program Files[^/]*)/.*\.(dll|exe|drv|sys|acm|ocx|cpl|tlb|nls|ttf|fon)'
+
+# Makes SLOT_DIR a prefix of its own from the booted one, unless it was made from this Wine's boot.
+wine_session_prepare_slot() {
+  local booted="$1" slot="$2" stamp
+  stamp=$(wine_session_boot_stamp "$booted")
+  if [ -f "$slot/system.reg" ] && [ "$(cat "$slot/.slot-made-from" 2>/dev/null)" = "$stamp" ]; then return 0; fi
+  echo "wine: making the prefix $slot from $booted"
+  rm -rf "$slot"
+  # Every file hard-linked, folders and links (dosdevices' relative drive links) as they are;
+  # then each file that a run may write replaced by a copy of its own.
+  cp -al "$booted" "$slot"
+  (cd "$booted" && find . -type f -regextype posix-extended ! -regex "$WINE_SESSION_SHARED_FILES" -print0) |
+    while IFS= read -r -d '' file; do cp -p --remove-destination "$booted/$file" "$slot/$file"; done
+  echo "$stamp" >"$slot/.slot-made-from"
+}
+
+# Starts the slots' servers and Wine's services in each; writes the resource specification that
+# the test preset reads. Leaves WINEPREFIX at the first slot, for the listing of tests at ctest's
+# start.
+wine_session_start_slots() {
+  local build="$1" jobs="$2" booted="$1/wineprefix" slots="$1/wine-slots" n id prefix spec
+  case "$jobs" in ''|*[!0-9]*|0) echo "wine: the number of jobs must be a positive number, not '$jobs'" >&2; return 1 ;; esac
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  trap wine_session_stop EXIT
+  wine_session_start_display
+  wine_session_boot "$booted"
+  mkdir -p "$slots"
+  spec='{ "version": { "major": 1, "minor": 0 }, "local": [ { "wine_slot": ['
+  for n in $(seq 0 $((jobs - 1))); do
+    id="slot$n"
+    prefix="$slots/$id"
+    wine_session_prepare_slot "$booted" "$prefix"
+    export WINEPREFIX="$prefix"
+    WINE_SESSION_SLOT_PREFIXES+=("$prefix")
+    wine_session_start_server
+    WINE_SESSION_SLOT_SERVERS[$prefix]=$WINE_SESSION_SERVER
+    wine_session_clean_leftovers
+    # Start Wine's own services now, with no pipe of ours as their output: services started by a
+    # test program would inherit its output pipe and keep the caller waiting for its end.
+    wine64 cmd /c exit </dev/null >/dev/null 2>&1
+    [ "$n" -eq 0 ] || spec+=','
+    spec+=" { \"id\": \"$id\", \"slots\": 1 }"
+  done
+  echo "$spec ] } ] }" >"$slots/slots.json"
+  export WINEPREFIX="${WINE_SESSION_SLOT_PREFIXES[0]}"
+  wine_session_check_slots
+}
+
+# Fails when a slot's server is no longer the one the session started for it.
+wine_session_check_slots() {
+  local prefix rc=0
+  for prefix in "${WINE_SESSION_SLOT_PREFIXES[@]}"; do
+    WINEPREFIX=$prefix WINE_SESSION_SERVER=${WINE_SESSION_SLOT_SERVERS[$prefix]} wine_session_check_server || rc=1
+  done
+  return "$rc"
 }

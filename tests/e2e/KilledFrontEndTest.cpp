@@ -10,7 +10,9 @@
 
 #include "support/BackgroundRun.h"
 #include "support/FileUtil.h"
+#include "support/MessageBoxAnswerer.h"
 #include "support/NamedCase.h"
+#include "support/OpenGate.h"
 #include "support/Placeholder.h"
 #include "support/ProgramFixture.h"
 #include "support/UnixShell.h"
@@ -141,46 +143,32 @@ INSTANTIATE_TEST_SUITE_P(Installers, KilledWhileItsInstallerWorks,
                          CaseName());
 
 // A kill at a step that no process outlives: the package copy, the driver extraction, the
-// result log. The copy and the extraction are watched for their first folder, with a package
-// large enough that the step lasts while the kill lands; the result log step is held at the
-// question whether to remove a read-only old log, which an interactive run asks.
+// result log. The copy and the extraction are held at the open of a folder they make halfway
+// through (a fanotify gate on the Linux side), and the kill lands while the open waits; the
+// result log step is held at the question whether to remove a read-only old log, which an
+// interactive run asks.
 struct StepCase : NamedCase {
     const wchar_t* pszArguments;  // <log>, <out> and <staging> stand for the test's paths
     const wchar_t* pszRetry;      // the next run's
     bool bInstall;                // else a driver extraction, whose log holds the record alone
-    // What the watcher waits for before it kills, below the test folder on the Linux side: the
-    // run upper-cases keyword values, and Wine makes new names as they are given. Null: the
-    // read-only question.
-    const char* pszAppears;
-    unsigned nSmallFiles;  // per per-OS driver folder
-    unsigned nOthersFiles;
+    // The open the gate kills at, below the test folder on the Linux side: the run upper-cases
+    // keyword values, and Wine makes new names as they are given. Null: the read-only question.
+    const char* pszKillAt;
     // Where the kill landed: the killed run's last trace line (the last step it finished) and
     // what it had written of the step it was in (empty: nothing to count).
     const char* pszLastStepDone;
     const wchar_t* pszPartial;
 };
 
-bool WaitForReadOnlyQuestion(DWORD dwTimeoutMs) {
-    const DWORD dwStart = GetTickCount();
-    while (FindWindowW(L"#32770", L"Warning") == nullptr) {
-        if (GetTickCount() - dwStart > dwTimeoutMs) return false;
-        Sleep(20);
-    }
-    return true;
-}
-
 class KilledDuringAStep : public KilledRun, public ::testing::WithParamInterface<StepCase> {};
 
 TEST_P(KilledDuringAStep, TheNextRunSucceedsWithOneRecordAndNoStagingFolderLeft) {
     if (!IsRunningUnderWine()) GTEST_SKIP() << "the front end is killed from the Linux side of Wine";
     const StepCase& c = GetParam();
-    PackageSpec spec;
-    spec.nSmallFiles = c.nSmallFiles;
-    spec.nOthersFiles = c.nOthersFiles;
-    MakePackage(spec);
+    MakePackage();
     const std::wstring log = m_folder / L"run.log";
-    const std::wstring out = m_folder / L"Out";
-    if (c.pszAppears == nullptr) {
+    const std::wstring out = m_folder / L"OUT";
+    if (c.pszKillAt == nullptr) {
         WriteBytes(log, "an earlier run's log\r\n");
         SetReadOnly(log, true);
     }
@@ -188,13 +176,16 @@ TEST_P(KilledDuringAStep, TheNextRunSucceedsWithOneRecordAndNoStagingFolderLeft)
         return ReplacePlaceholder(ReplacePlaceholder(ReplacePlaceholder(pszText, L"<log>", log), L"<out>", out),
                                   L"<staging>", Staging());
     };
-    StartFrontEnd(expand(c.pszArguments));
-    if (c.pszAppears != nullptr) {
-        UnixScriptInBackground watcher(KillScript(log, UnixPathOf(m_folder.Path()) + "/" + c.pszAppears));
-        ASSERT_TRUE(watcher.IsStarted());
-        ExpectKilled(watcher.Wait(kStepMs));
+    if (c.pszKillAt != nullptr) {
+        // Beside the test folder: the gate's own open of a watched folder's child would wait on itself.
+        auto gate = StartOpenGateRunning(m_folder.Path(), c.pszKillAt, KillScript(log, ""),
+                                         m_folder.Path() + L"-gate-ready");
+        ASSERT_TRUE(gate->IsStarted());
+        StartFrontEnd(expand(c.pszArguments));
+        ExpectKilled(gate->Wait(kStepMs));
     } else {
-        ASSERT_TRUE(WaitForReadOnlyQuestion(kStepMs)) << "the run never asked about the old log";
+        StartFrontEnd(expand(c.pszArguments));
+        ASSERT_TRUE(WaitForBoxOfThisTest(L"Warning", kStepMs) != nullptr) << "the run never asked about the old log";
         ExpectKilled(RunUnixScript(KillScript(log, "")));
     }
 
@@ -204,10 +195,10 @@ TEST_P(KilledDuringAStep, TheNextRunSucceedsWithOneRecordAndNoStagingFolderLeft)
     const std::vector<std::string> killed = TraceOfLastRun();
     ASSERT_FALSE(killed.empty()) << "the killed run wrote no trace";
     EXPECT_EQ(killed.back().find(c.pszLastStepDone), killed.back().find(']') + 2) << killed.back();
-    EXPECT_EQ(InstallerRan(), c.pszAppears == nullptr);
+    EXPECT_EQ(InstallerRan(), c.pszKillAt == nullptr);
     const std::wstring partial = expand(c.pszPartial);
     const std::size_t nPartialFiles = partial.empty() ? 0 : CountFiles(partial);
-    if (c.pszAppears == nullptr) {
+    if (c.pszKillAt == nullptr) {
         EXPECT_EQ(ReadBytes(log), "an earlier run's log\r\n");
     } else {
         EXPECT_FALSE(PathExists(log));
@@ -228,12 +219,15 @@ TEST_P(KilledDuringAStep, TheNextRunSucceedsWithOneRecordAndNoStagingFolderLeft)
 INSTANTIATE_TEST_SUITE_P(
     Steps, KilledDuringAStep,
     ::testing::Values(StepCase{"PackageCopy", L"/s /vLOGFILE=<log>", L"/s /vLOGFILE=<log>", true,
-                               "temp/KVNIC_INST_TEMP/Windows", 0, 1500, "staging folder created: ", L"<staging>"},
+                               // WIN10 is staged whole before WIN7.
+                               "temp/KVNIC_INST_TEMP/Windows/WIN7", "staging folder created: ", L"<staging>"},
                       StepCase{"DriverExtraction", L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"",
-                               L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"", false, "OUT", 150, 0,
+                               L"/s \"/vEXTRACTDRIVERS=<out> LOGFILE=<log>\"", false,
+                               // Windows7-x86 is laid out whole before Windows7-x64.
+                               "OUT/production/Windows7-x64",
                                // The staged INFs' driver versions are read just before the extraction.
                                "driver version: ", L"<out>\\production"},
-                      StepCase{"ResultLog", L"/vLOGFILE=<log>", L"/s /vLOGFILE=<log>", true, nullptr, 0, 0,
+                      StepCase{"ResultLog", L"/vLOGFILE=<log>", L"/s /vLOGFILE=<log>", true, nullptr,
                                "installer ended: ", L""}),
     CaseName());
 

@@ -30,14 +30,6 @@ struct KeptCase : NamedCase {
 
 class OldExtractionKept : public ProgramTest, public ::testing::WithParamInterface<KeptCase> {};
 
-bool WaitForQuestion(DWORD dwTimeoutMs) {
-    for (DWORD dwWaited = 0; dwWaited < dwTimeoutMs; dwWaited += 20) {
-        if (FindWindowW(L"#32770", L"Warning") != nullptr) return true;
-        Sleep(20);
-    }
-    return false;
-}
-
 TEST_P(OldExtractionKept, FailsNamingWhatStayedAndWhy) {
     const KeptCase& c = GetParam();
     MakePackage();
@@ -52,7 +44,8 @@ TEST_P(OldExtractionKept, FailsNamingWhatStayedAndWhy) {
     bool bAsked = false;
     std::wstring question;
     std::thread user([&] {
-        bAsked = WaitForQuestion(kBoxWaitMs);
+        // The run's own question: this test started the run.
+        bAsked = WaitForBoxOfThisTest(L"Warning", kBoxWaitMs) != nullptr;
         if (bAsked && c.bRemoveLaterEntry) DeleteFileW(later.c_str());
         MessageBoxAnswerer answerer({c.answer});
         if (answerer.WaitAllAnswered(bAsked ? 10000 : 0)) question = answerer.Texts().front();

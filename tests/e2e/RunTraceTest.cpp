@@ -19,6 +19,19 @@ std::wstring LogsFolder() { return MachineLogsFolder(); }
 std::wstring TracePath() { return MachineTracePath(); }
 std::wstring OldTracePath() { return LogsFolder() + L"\\NicUpdate.log.old"; }
 
+std::string Utf8(const std::wstring& text) {
+    const int cb = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(cb), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0], cb, nullptr, nullptr);
+    return bytes;
+}
+
+std::string AsciiUpper(std::string text) {
+    for (char& ch : text)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+    return text;
+}
+
 // Each text found in a line of its own, in this order (other lines may come between).
 void ExpectLinesInOrder(const std::vector<std::string>& lines, const std::vector<std::string>& texts) {
     std::size_t next = 0;
@@ -82,11 +95,27 @@ TEST_F(RunTrace, SuccessfulInstallNamesEveryStepAndTheInstallersOwnExitCode) {
     EXPECT_EQ(lines.back().find("run ended: "), lines.back().find(']') + 2) << "the run's last line";
 }
 
+// A trace that the run begins (no run wrote one on this machine yet), holding a path that the
+// ANSI code page cannot spell: "\u20AC" is a byte of its own there, "\u03A9" and the two
+// ideographs are none. None of them has a case, so the upper-cased LOGFILE= spells them as given.
 TEST_F(RunTrace, IsUtf8WithByteOrderMarkAndCrLfLineEnds) {
-    ExpectSilentInstallSucceeds();
+    const LogsFolderAside aside;
+    ASSERT_TRUE(aside.IsMoved()) << GetLastError();
+    ASSERT_FALSE(PathExists(TracePath()));
+    const std::wstring folder = m_folder / L"trace-\u20AC-\u03A9-\u65E5\u5FD7";
+    MakeFolders(folder);
+    const std::wstring log = folder + L"\\run.log";
+
+    EXPECT_EQ(Run(L"/s /vLOGFILE=" + log).dwExitCode, 0u);
+    EXPECT_EQ(ReadBytes(log), std::string(kStandinLogText) + kLogRecord);
 
     const std::string text = ReadBytes(TracePath());
-    EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF");
+    ASSERT_GE(text.size(), 3u);
+    EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF") << "a new trace begins with the byte-order mark";
+    EXPECT_EQ(text.find("\xEF\xBB\xBF", 3), std::string::npos) << "one byte-order mark, at the start";
+    // LOGFILE= reaches the run upper-cased.
+    EXPECT_NE(AsciiUpper(text).find(AsciiUpper("result log written: " + Utf8(log) + "\r\n")), std::string::npos)
+        << "the path is not in UTF-8:\n" << text;
     for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
         ASSERT_TRUE(at > 0 && text[at - 1] == '\r') << "a line feed without its carriage return at " << at;
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");

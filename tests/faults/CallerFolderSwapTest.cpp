@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "faults/FolderLink.h"
-#include "faults/OpenGate.h"
 #include "support/FileUtil.h"
 #include "support/NamedCase.h"
+#include "support/OpenGate.h"
 #include "support/ProgramFixture.h"
 #include "support/UnixShell.h"
 

@@ -27,8 +27,8 @@ constexpr Room kOnePageLeft = {1, true};
 class FullDriveRun : public ProgramTest {
 protected:
     // Makes the drive; the caller skips the test when IsReady() is false.
-    SmallDrive& MakeDrive(Room room) {
-        m_drive = std::make_unique<SmallDrive>(room.nFreePages, room.bNewEntries);
+    SmallDrive& MakeDrive(Room room, const char* pszFolder = "") {
+        m_drive = std::make_unique<SmallDrive>(room.nFreePages, room.bNewEntries, pszFolder);
         return *m_drive;
     }
 
@@ -44,16 +44,17 @@ enum class LogLeft {
 
 struct LogCase : NamedCase {
     Room room;  // with pages free, the driver log is made to fill them
+    const char* pszFolder;  // made on the drive before its room ran out ("": none)
     const wchar_t* pszLog;  // below the drive's root
     LogLeft left;
-    const char* pszStep;  // the failed step the trace names
+    const char* pszStep;  // the failed step the trace names, at the log's path
 };
 
 class LogOnFullDrive : public FullDriveRun, public ::testing::WithParamInterface<LogCase> {};
 
 TEST_P(LogOnFullDrive, RunFailsWithoutARecordAndKeepsTheStagingFolder) {
     const LogCase& c = GetParam();
-    SmallDrive& drive = MakeDrive(c.room);
+    SmallDrive& drive = MakeDrive(c.room, c.pszFolder);
     ASSERT_SET_UP_MADE(drive.IsReady(), drive.Reason());
     MakePackage();
     std::string driverLog = kStandinLogText;
@@ -95,23 +96,21 @@ TEST_P(LogOnFullDrive, RunFailsWithoutARecordAndKeepsTheStagingFolder) {
     EXPECT_TRUE(IsFolder(Staging() + L"\\Windows")) << "a failed run leaves the staging folder";
     EXPECT_EQ(TreeDigest(Root()), before);
     EXPECT_EQ(noBox.UnexpectedCount(), 0u) << noBox.DescribeUnexpected();
-    if (c.pszStep != nullptr) {
-        ExpectTraceEndsWithFailure(c.pszStep, log, ERROR_DISK_FULL, "run ended: result CannotCreateLog (11), exit code 1603");
-    } else {
-        ExpectTraceEndsWith({"failed: ", "run ended: result CannotCreateLog (11), exit code 1603"});
-    }
+    ExpectTraceEndsWithFailure(c.pszStep, log, ERROR_DISK_FULL, "run ended: result CannotCreateLog (11), exit code 1603");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     FullDrive, LogOnFullDrive,
     ::testing::Values(
-        // Wine shows the root of a drive letter linked into the prefix as a link, which the log's
-        // folder may not be: the run fails there before the drive's lack of room shows.
-        LogCase{"NoRoomForTheFile", kNoRoomAtAll, L"\\RUN.LOG", LogLeft::Nothing, nullptr},
+        // Its folder stands, but the drive has no entry left for the file. (Wine shows the root
+        // of a drive letter linked into the prefix as a link, which the log's folder may not
+        // be: the log goes into a folder of the drive.)
+        LogCase{"NoRoomForTheFile", kNoRoomAtAll, "Logs", L"\\Logs\\run.log", LogLeft::Nothing,
+                "create the result log"},
         // Its folder and the empty file are made; neither the driver log nor the record fits.
-        LogCase{"NoRoomForItsContent", kNoRoomForData, L"\\Logs\\run.log", LogLeft::NoRecord,
+        LogCase{"NoRoomForItsContent", kNoRoomForData, "", L"\\Logs\\run.log", LogLeft::NoRecord,
                 "write the result log's record"},
-        LogCase{"NoRoomForTheWholeRecord", kOnePageLeft, L"\\Logs\\run.log", LogLeft::DriverLogNoRecord,
+        LogCase{"NoRoomForTheWholeRecord", kOnePageLeft, "", L"\\Logs\\run.log", LogLeft::DriverLogNoRecord,
                 "write the result log's record"}),
     CaseName());
 

@@ -3,6 +3,7 @@
 // the per-OS driver folders.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -103,25 +104,52 @@ INSTANTIATE_TEST_SUITE_P(
                      {L"Windows\\", L"Windows\\Setup.exe", L"Windows\\standin.cfg"}}),
     CaseName());
 
-class HeldExtractionFile : public ProgramTest {};
+// An earlier extraction in the folder the run is given: the run removes the old "production"
+// folder whole before it lays out the new drivers. A file of it that another process holds open
+// cannot go, so the run fails at that file; the same earlier extraction with nothing held is
+// replaced, so an extraction over an existing folder is no failure in itself.
+struct EarlierExtractionCase : NamedCase {
+    bool bHeld;
+};
 
-// The held file keeps the earlier Windows7-x86 folder, so the first row's move to that name fails.
-TEST_F(HeldExtractionFile, FinalFolderThatCannotBeReplacedFailsTheRun) {
+class HeldExtractionFile : public ProgramTest, public ::testing::WithParamInterface<EarlierExtractionCase> {};
+
+TEST_P(HeldExtractionFile, OldDriverFolderGoesWholeOrTheRunFailsAtTheHeldFile) {
     MakePackage();
     const std::wstring production = m_folder / L"Drivers\\production";
+    const std::wstring oldDriver = production + L"\\Windows7-x86\\old.sys";
     const std::wstring log = m_folder / L"extract.log";
-    WriteBytes(production + L"\\Windows7-x86\\old.sys", "driver of an earlier extraction");
-    HeldOpenFile held(production + L"\\Windows7-x86\\old.sys");
-    ASSERT_TRUE(held.IsHeld());
+    WriteBytes(oldDriver, "driver of an earlier extraction");
+    std::optional<HeldOpenFile> held;
+    if (GetParam().bHeld) {
+        held.emplace(oldDriver);
+        ASSERT_TRUE(held->IsHeld());
+    }
 
     ProgramOutcome outcome = Run(L"/s \"/vEXTRACTDRIVERS=" + (m_folder / L"Drivers") + L" LOGFILE=" + log + L"\"");
-    held.Release();
+    held.reset();
 
-    EXPECT_EQ(outcome.dwExitCode, 1603u);
-    EXPECT_FALSE(PathExists(log));
     EXPECT_FALSE(InstallerRan());
-    EXPECT_EQ(ReadBytes(production + L"\\Windows7-x86\\old.sys"), "driver of an earlier extraction");
+    if (!GetParam().bHeld) {
+        EXPECT_EQ(outcome.dwExitCode, 0u);
+        EXPECT_FALSE(PathExists(oldDriver)) << "the earlier extraction's driver stayed among the new ones";
+        ExpectUsbDriversLaidOut(production);
+        EXPECT_EQ(ReadBytes(log), kLogRecord);
+        EXPECT_FALSE(PathExists(Staging()));
+        return;
+    }
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    ExpectTraceEndsWithFailure("remove the old driver folder", oldDriver, ERROR_SHARING_VIOLATION,
+                               "run ended: result CannotCreateFolder (8), exit code 1603");
+    EXPECT_FALSE(PathExists(log));
+    EXPECT_EQ(ReadBytes(oldDriver), "driver of an earlier extraction");
+    EXPECT_FALSE(PathExists(production + L"\\Windows10-x64")) << "new drivers were laid out next to old ones";
     EXPECT_TRUE(IsFolder(Staging() + L"\\Windows")) << "a failed run leaves the staging folder";
 }
+
+INSTANTIATE_TEST_SUITE_P(Earlier, HeldExtractionFile,
+                         ::testing::Values(EarlierExtractionCase{"DriverHeldOpen", true},
+                                           EarlierExtractionCase{"NothingHeld", false}),
+                         CaseName());
 
 }  // namespace

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "faults/FolderLink.h"
-#include "faults/OpenGate.h"
 #include "support/FileUtil.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/NamedCase.h"
+#include "support/OpenGate.h"
 #include "support/ProgramFixture.h"
 #include "support/SetUpCheck.h"
 #include "support/UnixShell.h"
@@ -100,8 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 struct ProductionLinkCase : NamedCase {
-    const wchar_t* pszLink;     // below the production folder
-    DWORD dwExitCodeUnderWine;  // where the link stays
+    const wchar_t* pszLink;  // below the production folder
 };
 
 class LinkInProduction : public LinkRun, public ::testing::WithParamInterface<ProductionLinkCase> {};
@@ -112,6 +111,7 @@ TEST_P(LinkInProduction, LinkedFolderSurvivesAndTheDriversLandUnderTheirNames) {
     MakeCanary();
     const std::wstring drivers = m_folder / L"Drivers";
     const std::wstring production = drivers + L"\\production";
+    // Listed before the link: the delete removes it on its way there.
     WriteBytes(production + L"\\aa_old.txt", "from an earlier extraction");
     FolderLink link(production + c.pszLink, Canary());
     ASSERT_SET_UP_MADE(link.IsMade(), link.Reason());
@@ -120,24 +120,27 @@ TEST_P(LinkInProduction, LinkedFolderSurvivesAndTheDriversLandUnderTheirNames) {
     ProgramOutcome outcome = Run(L"/s \"/vEXTRACTDRIVERS=" + drivers + L" LOGFILE=" + log + L"\"");
 
     ExpectCanaryIntact();
-    EXPECT_EQ(outcome.dwExitCode, IsRunningUnderWine() ? c.dwExitCodeUnderWine : 0u);
     EXPECT_FALSE(InstallerRan());
-    if (outcome.dwExitCode == 0) {
+    EXPECT_FALSE(PathExists(production + L"\\aa_old.txt")) << "the delete never reached the link";
+    if (!IsRunningUnderWine()) {
+        // Windows removes the link as itself, and the drivers land under their own names.
+        EXPECT_EQ(outcome.dwExitCode, 0u);
         ExpectUsbDriversLaidOut(production);
-        EXPECT_NE(ReadBytes(log).find(kLogRecord), std::string::npos);
-    } else {
-        EXPECT_FALSE(PathExists(log));
-        ExpectTraceEndsWith({"failed: remove the old driver folder, path \"" + ConsoleBytes(production + c.pszLink),
-                             "run ended: result CannotCreateFolder (8), exit code 1603"});
+        EXPECT_EQ(ReadBytes(log), kLogRecord);
+        return;
     }
+    // Wine removes no link as itself (the removal of its reparse point fails): the old folder
+    // cannot go while the link stays in it, and the run stops there.
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(PathExists(log));
+    ExpectTraceEndsWithFailure("remove the old driver folder", production + c.pszLink, ERROR_NOT_A_REPARSE_POINT,
+                               "run ended: result CannotCreateFolder (8), exit code 1603");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Link, LinkInProduction,
-    // The old folder cannot be removed while the link stays in it: the run stops there.
-    ::testing::Values(ProductionLinkCase{"UnderAnotherName", L"\\linked", 1603},
-                      ProductionLinkCase{"UnderAFinalName", L"\\Windows7-x86", 1603}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Link, LinkInProduction,
+                         ::testing::Values(ProductionLinkCase{"UnderAnotherName", L"\\linked"},
+                                           ProductionLinkCase{"UnderAFinalName", L"\\Windows7-x86"}),
+                         CaseName());
 
 // Another user swaps a folder of a tree that the run deletes for a link, at the moment the
 // delete has begun inside the folder "a": the delete has listed the folder that holds "a" and "z"
@@ -326,8 +329,18 @@ struct TargetLinkCase : NamedCase {
     const wchar_t* pszTarget;  // below the canary
     bool bToFolder;
     bool bExtraction;     // EXTRACTDRIVERS=<folder> rather than /extract_all <folder>
-    const char* pszStep;  // the failed step where the link stays (Wine)
+    // What the run writes whole before it comes to the link, below the folder given and below the
+    // package root (null: the link is the first place the run writes).
+    const wchar_t* pszWrittenBefore;
+    const wchar_t* pszWrittenBeforeSource;
+    // Where the link stays (Wine): the failed step and its Win32 error. Wine lists a link to a
+    // file as the file itself; the name its handle holds (the target's) tells it apart.
+    const char* pszStep;
+    DWORD dwError;
 };
+
+// A folder's tree, or a file's bytes.
+std::string ContentOf(const std::wstring& path) { return IsFolder(path) ? TreeDigest(path) : ReadBytes(path); }
 
 class LinkWhereTheRunWrites : public LinkRun, public ::testing::WithParamInterface<TargetLinkCase> {};
 
@@ -346,34 +359,39 @@ TEST_P(LinkWhereTheRunWrites, LinkedPlaceKeepsEveryByte) {
                                                : L"/extract_all \"" + given + L"\"");
 
     ExpectCanaryIntact();
-    if (!IsRunningUnderWine()) {
-        EXPECT_EQ(outcome.dwExitCode, 0u) << "Windows removes the link itself";
+    if (c.pszWrittenBefore != nullptr) {
+        ASSERT_TRUE(PathExists(given + c.pszWrittenBefore)) << "the run never came as far as the link";
+        EXPECT_EQ(ContentOf(given + c.pszWrittenBefore), ContentOf(Root() + c.pszWrittenBeforeSource));
     }
-    if (outcome.dwExitCode == 0) {
+    if (!IsRunningUnderWine()) {
+        // Windows removes the link itself, and the copy takes its place.
+        EXPECT_EQ(outcome.dwExitCode, 0u);
         if (c.bExtraction) {
             ExpectUsbDriversLaidOut(given + L"\\production");
         } else {
             EXPECT_EQ(TreeDigest(given + L"\\Windows"), TreeDigest(Root() + L"\\Windows"));
             EXPECT_EQ(TreeDigest(given + L"\\Others"), TreeDigest(Root() + L"\\Others"));
         }
-    } else {
-        // Under Wine no call removes the link as itself: the run stops at it and says where.
-        EXPECT_EQ(outcome.dwExitCode, 1603u);
-        EXPECT_FALSE(PathExists(log));
-        ExpectTraceEndsWith({std::string("failed: ") + c.pszStep + ", path \"" + ConsoleBytes(link) + "\"",
-                             "run ended: result CannotCreateFolder (8), exit code 1603"});
+        return;
     }
+    // Wine removes no link as itself: the run stops at it and says where and why.
+    EXPECT_EQ(outcome.dwExitCode, 1603u);
+    EXPECT_FALSE(PathExists(log));
+    ExpectTraceEndsWithFailure(c.pszStep, link, c.dwError, "run ended: result CannotCreateFolder (8), exit code 1603");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Link, LinkWhereTheRunWrites,
     ::testing::Values(
+        // Setup.exe comes before setup.ini, WIN10 before WIN7, and Windows before Others.
         TargetLinkCase{"FileAtACopiedFilesName", L"\\Windows\\setup.ini", L"\\keep.txt", false, false,
-                       "copy the package"},
-        TargetLinkCase{"FolderAtACopiedFoldersName", L"\\Others", L"", true, false, "copy the package"},
+                       L"\\Windows\\Setup.exe", L"\\Windows\\Setup.exe", "copy the package", ERROR_FILE_INVALID},
+        TargetLinkCase{"FolderAtACopiedFoldersName", L"\\Others", L"", true, false, L"\\Windows", L"\\Windows",
+                       "copy the package", ERROR_NOT_A_REPARSE_POINT},
         TargetLinkCase{"FolderAtADriverFoldersName", L"\\Windows\\WIN7", L"\\sub", true, false,
-                       "copy the package"},
-        TargetLinkCase{"TheExtractionFolderItself", L"\\production", L"", true, true, "remove the old driver folder"}),
+                       L"\\Windows\\WIN10", L"\\Windows\\WIN10", "copy the package", ERROR_NOT_A_REPARSE_POINT},
+        TargetLinkCase{"TheExtractionFolderItself", L"\\production", L"", true, true, nullptr, nullptr,
+                       "remove the old driver folder", ERROR_NOT_A_REPARSE_POINT}),
     CaseName());
 
 // A package that holds a link to a file or folder outside it, as someone who could change the
@@ -383,6 +401,7 @@ struct PackageLinkCase : NamedCase {
     const wchar_t* pszLink;    // below the package root
     const wchar_t* pszTarget;  // below the canary
     bool bToFolder;
+    const wchar_t* pszCopiedBefore;  // below the package root: what the copy takes whole before the link
 };
 
 class LinkInThePackage : public LinkRun, public ::testing::WithParamInterface<PackageLinkCase> {};
@@ -400,14 +419,21 @@ TEST_P(LinkInThePackage, ExtractAllFailsAndCopiesNothingOfTheLinkedPlace) {
     ExpectCanaryIntact();
     EXPECT_EQ(outcome.dwExitCode, 1603u);
     EXPECT_FALSE(PathExists(out + c.pszLink));
-    ExpectTraceEndsWith({"failed: copy the package, path \"" + ConsoleBytes(Root() + c.pszLink) + "\"",
-                         "run ended: result CannotCreateFolder (8), exit code 1603"});
+    ASSERT_TRUE(PathExists(out + c.pszCopiedBefore)) << "the copy never came as far as the link";
+    EXPECT_EQ(TreeDigest(out + c.pszCopiedBefore), TreeDigest(Root() + c.pszCopiedBefore));
+    // Wine lists a link to a file as the file itself: the name its handle holds (the target's)
+    // shows it is another file than the one listed.
+    const DWORD dwError = IsRunningUnderWine() && !c.bToFolder ? ERROR_FILE_INVALID : ERROR_CANT_ACCESS_FILE;
+    ExpectTraceEndsWithFailure("copy the package", Root() + c.pszLink, dwError,
+                               "run ended: result CannotCreateFolder (8), exit code 1603");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Link, LinkInThePackage,
-    ::testing::Values(PackageLinkCase{"ToAFileOutside", L"\\Windows\\zz_linked.txt", L"\\keep.txt", false},
-                      PackageLinkCase{"ToAFolderOutside", L"\\Others\\linked", L"\\sub", true}),
+    // WIN8 comes before zz_linked.txt, Docs before linked.
+    ::testing::Values(PackageLinkCase{"ToAFileOutside", L"\\Windows\\zz_linked.txt", L"\\keep.txt", false,
+                                      L"\\Windows\\WIN8"},
+                      PackageLinkCase{"ToAFolderOutside", L"\\Others\\linked", L"\\sub", true, L"\\Others\\Docs"}),
     CaseName());
 
 // Another user plants a link where the run is about to write, at the moment the folder the run
@@ -421,6 +447,7 @@ struct PlantedLinkCase : NamedCase {
     const wchar_t* pszWhole;    // below the same folder: what the run then writes whole before the link
     const wchar_t* pszWholeSource;  // below the package root: what it holds
     const char* pszStep;
+    DWORD dwError;
 };
 
 class LinkPlantedWhileTheRunWrites : public SwapDuringDelete, public ::testing::WithParamInterface<PlantedLinkCase> {};
@@ -447,18 +474,17 @@ TEST_P(LinkPlantedWhileTheRunWrites, LinkedFolderKeepsEveryByte) {
     // Under Wine the link opens as the canary, which is not the folder the run made: the run stops.
     EXPECT_EQ(outcome.dwExitCode, 1603u);
     EXPECT_FALSE(PathExists(log));
-    ExpectTraceEndsWith({std::string("failed: ") + c.pszStep + ", path \"" + ConsoleBytes(link) + "\"",
-                         "run ended: result CannotCreateFolder (8), exit code 1603"});
+    ExpectTraceEndsWithFailure(c.pszStep, link, c.dwError, "run ended: result CannotCreateFolder (8), exit code 1603");
     RemoveLink(link);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Link, LinkPlantedWhileTheRunWrites,
     ::testing::Values(PlantedLinkCase{"OthersOnceWindowsIsMade", false, "Windows", L"\\Others", L"\\Windows",
-                                      L"\\Windows", "copy the package"},
+                                      L"\\Windows", "copy the package", ERROR_NOT_A_REPARSE_POINT},
                       PlantedLinkCase{"NextDriverFolderOnceTheFirstIsMade", true, "production/Windows7-x86",
                                       L"\\production\\Windows7-x64", L"\\production\\Windows7-x86",
-                                      L"\\Windows\\WIN7\\32", "copy the drivers"}),
+                                      L"\\Windows\\WIN7\\32", "copy the drivers", ERROR_NOT_A_REPARSE_POINT}),
     CaseName());
 
 // A caller's path that runs through a link an administrator made works as through any folder:

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "faults/OpenGate.h"
 #include "support/FileUtil.h"
+#include "support/OpenGate.h"
 #include "support/ProgramFixture.h"
 #include "support/UnixShell.h"
 

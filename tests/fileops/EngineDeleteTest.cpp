@@ -235,16 +235,6 @@ struct HeldFolderCase : NamedCase {
 
 class FolderDuringDelete : public EngineDelete, public ::testing::WithParamInterface<HeldFolderCase> {};
 
-HWND FindOwnQuestionBox(DWORD dwTimeoutMs) {
-    for (DWORD dwWaited = 0; dwWaited < dwTimeoutMs; dwWaited += 20) {
-        const HWND hBox = FindWindowW(L"#32770", L"Warning");
-        DWORD dwProcessId = 0;
-        if (hBox && GetWindowThreadProcessId(hBox, &dwProcessId) && dwProcessId == GetCurrentProcessId()) return hBox;
-        Sleep(20);
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 TEST_P(FolderDuringDelete, CannotBeMovedAway) {
@@ -259,7 +249,7 @@ TEST_P(FolderDuringDelete, CannotBeMovedAway) {
     DWORD dwMoveError = 0;
     std::size_t nAnswered = 0;
     std::thread other([&] {
-        bBoxSeen = FindOwnQuestionBox(10000) != nullptr;
+        bBoxSeen = WaitForBoxOfThisTest(L"Warning", 10000) != nullptr;
         if (bBoxSeen) {
             bMoved = MoveFileW(folder.c_str(), aside.c_str()) != FALSE;
             dwMoveError = GetLastError();

@@ -5,8 +5,8 @@
 // Places that every run on the machine shares and that a test changes for a while: the Windows
 // folder's Logs (moved aside whole) and the trace's name (a link planted there). A test process
 // that dies keeps its destructors from putting them back, so each fixture that uses these places
-// first puts back whatever an earlier test left changed. The tests that touch them hold ctest's
-// lock on the machine's shared state, so no other test is at work there meanwhile.
+// first puts back whatever an earlier test left changed. Each ctest job runs its tests in a Wine
+// prefix of its own, so no test of another job is at work there meanwhile.
 
 // %SystemRoot%\Logs, as the system spells the Windows folder.
 std::wstring MachineLogsFolder();

@@ -64,13 +64,56 @@ DWORD ParentProcessId(DWORD dwProcessId) {
         if (entry.th32ProcessID == dwProcessId) return entry.th32ParentProcessID;
     return 0;
 }
+
+// Whether the process is this one or one it started, following the parents up a few steps.
+bool IsOfThisTest(DWORD dwProcessId) {
+    const DWORD dwOwnProcessId = GetCurrentProcessId();
+    for (int nHop = 0; nHop <= kMaxParentHops && dwProcessId != 0; ++nHop) {
+        if (dwProcessId == dwOwnProcessId) return true;
+        dwProcessId = ParentProcessId(dwProcessId);
+    }
+    return false;
+}
+
+struct BoxSearch {
+    const std::wstring* pCaption;
+    const std::set<HWND>* pSkip;
+    HWND hFound;
+};
+
+// EnumWindows callback of FindBoxOfThisTest (a plain function: the callback has the stdcall convention).
+BOOL CALLBACK OfferWindow(HWND hWnd, LPARAM lParam) {
+    BoxSearch& search = *reinterpret_cast<BoxSearch*>(lParam);
+    wchar_t szClass[16] = {};
+    if (GetClassNameW(hWnd, szClass, 16) == 0 || std::wstring(szClass) != L"#32770") return TRUE;
+    if (!IsWindowVisible(hWnd) || search.pSkip->count(hWnd) != 0) return TRUE;
+    if (!search.pCaption->empty() && WindowText(hWnd) != *search.pCaption) return TRUE;
+    DWORD dwProcessId = 0;
+    GetWindowThreadProcessId(hWnd, &dwProcessId);
+    if (!IsOfThisTest(dwProcessId)) return TRUE;
+    search.hFound = hWnd;
+    return FALSE;
+}
 }  // namespace
 
-MessageBoxAnswerer::MessageBoxAnswerer(std::vector<Answer> answers, std::wstring caption, Scope scope)
+HWND FindBoxOfThisTest(const std::wstring& caption, const std::set<HWND>& skip) {
+    BoxSearch search = {&caption, &skip, nullptr};
+    EnumWindows(&OfferWindow, reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+HWND WaitForBoxOfThisTest(const std::wstring& caption, DWORD dwTimeoutMs) {
+    const DWORD dwStart = GetTickCount();
+    for (;;) {
+        if (HWND hBox = FindBoxOfThisTest(caption)) return hBox;
+        if (GetTickCount() - dwStart > dwTimeoutMs) return nullptr;
+        Sleep(20);
+    }
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::vector<Answer> answers, std::wstring caption)
     : m_answers(std::move(answers)),
       m_caption(std::move(caption)),
-      m_scope(scope),
-      m_dwOwnProcessId(GetCurrentProcessId()),
       m_watcher(&MessageBoxAnswerer::Watch, this) {
     static const bool s_bWindows = CanMakeWindows();
     if (!s_bWindows)
@@ -131,7 +174,7 @@ void MessageBoxAnswerer::Watch() {
             std::unique_lock<std::mutex> lock(m_mutex);
             if (m_changed.wait_for(lock, kPollInterval, [this] { return m_bStop; })) return;
         }
-        HWND hBox = FindBox();
+        HWND hBox = FindBoxOfThisTest(L"", m_stuck);
         if (hBox == nullptr) continue;
 
         Box box = {WindowText(hBox), BoxText(hBox), 0, false};
@@ -152,40 +195,6 @@ void MessageBoxAnswerer::Watch() {
             Dismiss(hBox);
         }
     }
-}
-
-namespace {
-struct BoxSearch {
-    const MessageBoxAnswerer* pSelf;
-    HWND hFound;
-};
-}  // namespace
-
-BOOL CALLBACK MessageBoxAnswerer::OfferWindow(HWND hWnd, LPARAM lParam) {
-    BoxSearch& search = *reinterpret_cast<BoxSearch*>(lParam);
-    wchar_t szClass[16] = {};
-    if (GetClassNameW(hWnd, szClass, 16) == 0 || std::wstring(szClass) != L"#32770") return TRUE;
-    if (!IsWindowVisible(hWnd) || search.pSelf->m_stuck.count(hWnd) != 0) return TRUE;
-    DWORD dwProcessId = 0;
-    GetWindowThreadProcessId(hWnd, &dwProcessId);
-    if (!search.pSelf->IsWatchedProcess(dwProcessId)) return TRUE;
-    search.hFound = hWnd;
-    return FALSE;
-}
-
-HWND MessageBoxAnswerer::FindBox() const {
-    BoxSearch search = {this, nullptr};
-    EnumWindows(&MessageBoxAnswerer::OfferWindow, reinterpret_cast<LPARAM>(&search));
-    return search.hFound;
-}
-
-bool MessageBoxAnswerer::IsWatchedProcess(DWORD dwProcessId) const {
-    if (m_scope == Scope::AnyProcess) return true;
-    for (int nHop = 0; nHop <= kMaxParentHops && dwProcessId != 0; ++nHop) {
-        if (dwProcessId == m_dwOwnProcessId) return true;
-        dwProcessId = ParentProcessId(dwProcessId);
-    }
-    return false;
 }
 
 // Closes a box nobody expected, whatever its buttons: Cancel, else No, else OK.

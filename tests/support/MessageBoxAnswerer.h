@@ -12,7 +12,8 @@
 
 // Answers message boxes from a background thread, so that a test can run code that asks the
 // user and still never hang. It watches the top-level dialog windows (class "#32770") of this
-// process and of the processes it started, answers the expected boxes (the given caption) in
+// process and of the processes it started, found by their process among all windows (never by
+// caption alone: a box of anyone else is none of this test's business), answers the expected boxes (the given caption) in
 // the order of the answer list, and presses Cancel (then No, then OK) on every other box,
 // which it records as unexpected. An answerer with an empty list checks that no box appears.
 // Where no window can be made (no display), it fails the test at once: an unseen box returns
@@ -28,11 +29,7 @@ public:
         bool bExpected;  // answered from the list; false: an unexpected box, dismissed
     };
 
-    // Which processes' boxes are watched.
-    enum class Scope { ThisProcessAndChildren, AnyProcess };
-
-    explicit MessageBoxAnswerer(std::vector<Answer> answers, std::wstring caption = L"Warning",
-                                Scope scope = Scope::ThisProcessAndChildren);
+    explicit MessageBoxAnswerer(std::vector<Answer> answers, std::wstring caption = L"Warning");
     ~MessageBoxAnswerer();  // stops watching
     MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
     MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
@@ -51,16 +48,10 @@ public:
 
 private:
     void Watch();
-    HWND FindBox() const;
-    // EnumWindows callback of FindBox (a plain function: the callback has the stdcall convention).
-    static BOOL CALLBACK OfferWindow(HWND hWnd, LPARAM lParam);
-    bool IsWatchedProcess(DWORD dwProcessId) const;
     void Dismiss(HWND hBox);
 
     const std::vector<Answer> m_answers;
     const std::wstring m_caption;
-    const Scope m_scope;
-    const DWORD m_dwOwnProcessId;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -71,3 +62,10 @@ private:
 
     std::thread m_watcher;  // last: starts once everything above is ready
 };
+
+// A visible message box (class "#32770") that this process or a process it started (at any depth)
+// shows, with this caption (empty: any caption) and none of the boxes in skip; null when there is
+// none. Found by the window's process among all top-level windows.
+HWND FindBoxOfThisTest(const std::wstring& caption, const std::set<HWND>& skip = {});
+// Polls FindBoxOfThisTest(caption) until a box shows; null when the time ran out first.
+HWND WaitForBoxOfThisTest(const std::wstring& caption, DWORD dwTimeoutMs);

@@ -24,7 +24,7 @@ std::string ValueOf(const std::string& output, const std::string& key) {
 
 }  // namespace
 
-SmallDrive::SmallDrive(unsigned nFreePages, bool bNewEntries) {
+SmallDrive::SmallDrive(unsigned nFreePages, bool bNewEntries, const std::string& folder) {
     if (!IsRunningUnderWine()) {
         m_reason = "a drive of its own needs Wine, whose prefix maps drive letters to Linux folders";
         return;
@@ -39,6 +39,7 @@ mount -t tmpfs -o size=$(( (FREE_PAGES + 1) * page )),nr_inodes=ENTRIES,mode=077
     { rmdir "$dir"; exit 1; }
 undo() { umount "$dir"; rmdir "$dir"; echo "$1"; exit 1; }
 head -c "$page" /dev/zero >"$dir/filler" || undo 'cannot fill the drive'
+[ -z 'FOLDER' ] || mkdir "$dir/FOLDER" || undo 'cannot make the folder'
 if [ ENTRIES -lt 64 ]; then
     i=0
     while [ $i -lt 64 ] && touch "$dir/entry$i" 2>/dev/null; do i=$((i+1)); done
@@ -53,6 +54,7 @@ undo 'no free drive letter'
     Substitute(script, "FREE_PAGES", std::to_string(nFreePages));
     Substitute(script, "ENTRIES", bNewEntries ? "1024" : "4");
     Substitute(script, "LETTERS", kLetters);
+    Substitute(script, "FOLDER", folder);
     UnixScriptOutcome outcome = RunUnixScript(script);
     if (!outcome.bRan) {
         m_reason = "the Linux shell could not be started through Wine";

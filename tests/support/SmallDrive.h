@@ -10,8 +10,9 @@
 class SmallDrive {
 public:
     // nFreePages: whole pages of file data that still fit; bNewEntries: false uses up the
-    // file system's entries too, so not even an empty file or a folder can be made.
-    SmallDrive(unsigned nFreePages, bool bNewEntries);
+    // file system's entries too, so not even an empty file or a folder can be made. folder
+    // (a name, not a path; empty: none) is made at the drive's root before the room runs out.
+    SmallDrive(unsigned nFreePages, bool bNewEntries, const std::string& folder = std::string());
     ~SmallDrive();
     SmallDrive(const SmallDrive&) = delete;
     SmallDrive& operator=(const SmallDrive&) = delete;

@@ -7,6 +7,7 @@
 
 #include "fileops/ScopedHandle.h"
 #include "support/FileUtil.h"
+#include "support/TestSlot.h"
 
 namespace {
 std::atomic<unsigned> g_nextFolder{0};
@@ -18,8 +19,11 @@ TempFolder::TempFolder() {
     if (n == 0 || n > MAX_PATH) throw std::runtime_error("no temporary folder");
     std::wstring base = std::wstring(temp) + L"nicupdate-tests";
     CreateDirectoryW(base.c_str(), nullptr);
+    // The slot in the name: a Linux-side helper finds this test's processes by this path, and
+    // the other slot's test may have the same process id.
+    const std::wstring slot = TestSlot();
     for (;;) {
-        m_path = base + L"\\t" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+        m_path = base + L"\\t" + (slot.empty() ? L"" : slot + L"-") + std::to_wstring(GetCurrentProcessId()) + L"-" +
                  std::to_wstring(g_nextFolder++);
         if (CreateDirectoryW(m_path.c_str(), nullptr)) break;
         if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create test folder");

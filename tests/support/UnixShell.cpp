@@ -6,6 +6,7 @@
 
 #include "fileops/ScopedHandle.h"
 #include "support/FileUtil.h"
+#include "support/TestSlot.h"
 
 namespace {
 
@@ -18,10 +19,13 @@ std::wstring FromLinuxPath(const std::string& path) {
     return windows;
 }
 
+// Under /tmp, which every slot shares: the slot keeps two test programs with one process id apart.
 std::string UniqueBase() {
     static std::atomic<unsigned> s_nCount{0};
-    return "/tmp/nicupdate-unix-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) +
-           "-" + std::to_string(s_nCount++);
+    const std::string slot = Narrow(TestSlot());
+    return "/tmp/nicupdate-unix-" + (slot.empty() ? std::string() : slot + "-") +
+           std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
+           std::to_string(s_nCount++);
 }
 
 }  // namespace

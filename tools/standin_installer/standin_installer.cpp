@@ -22,8 +22,14 @@
 //   childinherit=1  the copy inherits its inheritable handles (default: none)
 //   childexe=PATH   the copy to start instead of itself, as a tray program some installers leave
 //                 running from outside the package; NAME is read beside it
+//   grandchild=NAME  (in a copy started by "child=") once the process that started it has ended,
+//                 starts a copy of itself in turn, with the file NAME, inheriting nothing
+//   findhold=PATH written once this process holds a handle to its package's folder that someone
+//                 else gave it (a front end that still waits for it hands its hold on); it looks
+//                 for half a minute at most
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <map>
 #include <string>
@@ -124,6 +130,40 @@ void StartCopy(const std::wstring& program, const std::wstring& configName, bool
     CloseHandle(info.hProcess);
 }
 
+// Waits until the process that started this one has ended (at most a minute); found by its id
+// while this one starts, so an end before that is already an end.
+void WaitForParentEnd() {
+    DWORD dwParentId = 0;
+    {
+        FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));  // fails as INVALID_HANDLE_VALUE
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL bMore = snapshot && Process32FirstW(snapshot.Get(), &entry); bMore;
+             bMore = Process32NextW(snapshot.Get(), &entry))
+            if (entry.th32ProcessID == GetCurrentProcessId()) dwParentId = entry.th32ParentProcessID;
+    }
+    KernelHandle parent(OpenProcess(SYNCHRONIZE, FALSE, dwParentId));
+    if (parent) WaitForSingleObject(parent.Get(), 60000);
+}
+
+// Whether a handle of this process, other than its own, names the folder: handle values are
+// multiples of 4, and a handle given from outside takes the lowest free one.
+bool HoldsHandleTo(const std::wstring& folder) {
+    FileHandle own(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION wanted = {};
+    if (!own || !GetFileInformationByHandle(own.Get(), &wanted)) return false;
+    for (ULONG_PTR value = 4; value < 0x1000; value += 4) {
+        const HANDLE h = reinterpret_cast<HANDLE>(value);
+        BY_HANDLE_FILE_INFORMATION info = {};
+        if (h == own.Get() || GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info)) continue;
+        if (info.dwVolumeSerialNumber == wanted.dwVolumeSerialNumber && info.nFileIndexHigh == wanted.nFileIndexHigh &&
+            info.nFileIndexLow == wanted.nFileIndexLow)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int wmain() {
@@ -145,6 +185,19 @@ int wmain() {
     if (present["child"])
         StartCopy(present["childexe"] ? Wide(config["childexe"]) : std::wstring(szModule), Wide(config["child"]),
                   config["childinherit"] == "1");
+    if (present["grandchild"]) {
+        WaitForParentEnd();
+        StartCopy(szModule, Wide(config["grandchild"]), false);
+    }
+    if (present["findhold"]) {
+        const DWORD dwStart = GetTickCount();
+        bool bHeld = HoldsHandleTo(root);
+        while (!bHeld && GetTickCount() - dwStart < 30000) {
+            Sleep(20);
+            bHeld = HoldsHandleTo(root);
+        }
+        if (bHeld) WriteFileBytes(Wide(config["findhold"]), "held\r\n");
+    }
     bool bFound = false;
     const bool bUsbPackage = ProfileNamesUsb(ReadFileBytes(ownFolder + L"\\" + kProfileFile, bFound));
 

@@ -25,3 +25,10 @@ std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& base, 
 std::unique_ptr<UnixScriptInBackground> StartFolderPlantGate(const std::wstring& base, const std::string& place,
                                                              const std::string& fileName,
                                                              const std::wstring& readyFile);
+
+// The same gate with another action: at the trigger's open it runs the shell script action (its
+// output is the gate's) and lets the open go on once the script has ended; the run's thread that
+// opens stays held meanwhile, so whatever the script does lands inside the step that opens the
+// trigger. Wine only.
+std::unique_ptr<UnixScriptInBackground> StartOpenGateRunning(const std::wstring& base, const std::string& trigger,
+                                                             const std::string& action, const std::wstring& readyFile);

@@ -1,4 +1,4 @@
-#include "faults/OpenGate.h"
+#include "support/OpenGate.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr const char* kOpenGate = R"(import ctypes, os, select, struct, sys, time
+constexpr const char* kOpenGate = R"(import ctypes, os, select, struct, subprocess, sys, time
 base, trigger, place, action, canary, ready = sys.argv[1:7]
 libc = ctypes.CDLL(None, use_errno=True)
 libc.fanotify_mark.argtypes = [ctypes.c_int, ctypes.c_uint, ctypes.c_uint64, ctypes.c_int, ctypes.c_char_p]
@@ -42,9 +42,12 @@ while not done and time.time() < deadline:
                     planted.write("planted by another user\n")
                 done = True
         elif not done and path == target:
-            if action == "swap":
-                os.rename(place, place + ".away")
-            os.symlink(canary, place)
+            if action == "run":
+                subprocess.call(["sh", canary])
+            else:
+                if action == "swap":
+                    os.rename(place, place + ".away")
+                os.symlink(canary, place)
             done = True
         elif target.startswith(path + "/") and path != root:
             watch(path)  # a folder on the way to the trigger, just made by the run
@@ -54,12 +57,7 @@ while not done and time.time() < deadline:
 sys.exit(0 if done else "no open of " + target)
 )";
 
-std::unique_ptr<UnixScriptInBackground> StartGate(const std::wstring& base, const std::string& trigger,
-                                                  const std::string& place, const std::string& action,
-                                                  const std::string& canary, const std::wstring& readyFile) {
-    const std::string script = "exec python3 - '" + UnixPathOf(base) + "' '" + trigger + "' '" + place + "' " +
-                               action + " '" + canary + "' '" + UnixPathOf(readyFile) + "' <<'EOF'\n" + kOpenGate +
-                               "EOF\n";
+std::unique_ptr<UnixScriptInBackground> StartGate(const std::string& script, const std::wstring& readyFile) {
     auto gate = std::make_unique<UnixScriptInBackground>(script);
     for (int i = 0; i < 300 && !PathExists(readyFile); ++i) Sleep(20);
     EXPECT_TRUE(PathExists(readyFile)) << "the gate was not set: " << gate->Wait(1000).output;
@@ -72,11 +70,26 @@ std::unique_ptr<UnixScriptInBackground> StartGate(const std::wstring& base, cons
 std::unique_ptr<UnixScriptInBackground> StartOpenGate(const std::wstring& base, const std::string& trigger,
                                                       const std::string& place, bool bSwap,
                                                       const std::wstring& linkTarget, const std::wstring& readyFile) {
-    return StartGate(base, trigger, place, bSwap ? "swap" : "plant", UnixPathOf(linkTarget), readyFile);
+    return StartGate("exec python3 - '" + UnixPathOf(base) + "' '" + trigger + "' '" + place + "' " +
+                         (bSwap ? "swap" : "plant") + " '" + UnixPathOf(linkTarget) + "' '" + UnixPathOf(readyFile) +
+                         "' <<'EOF'\n" + kOpenGate + "EOF\n",
+                     readyFile);
 }
 
 std::unique_ptr<UnixScriptInBackground> StartFolderPlantGate(const std::wstring& base, const std::string& place,
                                                              const std::string& fileName,
                                                              const std::wstring& readyFile) {
-    return StartGate(base, place, place, "folder", fileName, readyFile);
+    return StartGate("exec python3 - '" + UnixPathOf(base) + "' '" + place + "' '" + place + "' folder '" + fileName +
+                         "' '" + UnixPathOf(readyFile) + "' <<'EOF'\n" + kOpenGate + "EOF\n",
+                     readyFile);
+}
+
+std::unique_ptr<UnixScriptInBackground> StartOpenGateRunning(const std::wstring& base, const std::string& trigger,
+                                                             const std::string& action, const std::wstring& readyFile) {
+    return StartGate("action=$(mktemp /tmp/nicupdate-gate-action.XXXXXX) || exit 1\n"
+                     "cat >\"$action\" <<'NICUPDATE_GATE_ACTION'\n" + action + "NICUPDATE_GATE_ACTION\n"
+                     "python3 - '" + UnixPathOf(base) + "' '" + trigger + "' - run \"$action\" '" +
+                         UnixPathOf(readyFile) + "' <<'EOF'\n" + kOpenGate + "EOF\n"
+                     "rc=$?\nrm -f \"$action\"\nexit $rc\n",
+                     readyFile);
 }
