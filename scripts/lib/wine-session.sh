@@ -204,8 +204,8 @@ wine_session_prepare_slot() {
   echo "$stamp" >"$slot/.slot-made-from"
 }
 
-# Starts the slots' servers and Wine's services in each; writes the resource specification that
-# the test preset reads. Leaves WINEPREFIX at the first slot, for the listing of tests at ctest's
+# Starts the slots' servers and Wine's services in each; writes ctest's resource file, the list
+# of slots that the test preset reads. Leaves WINEPREFIX at the first slot, for the listing of tests at ctest's
 # start.
 wine_session_start_slots() {
   local build="$1" jobs="$2" booted="$1/wineprefix" slots="$1/wine-slots" n id prefix spec
