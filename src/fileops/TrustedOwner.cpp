@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fileops/ScopedHandle.h"
+#include "fileops/TokenUser.h"
 
 namespace {
 
@@ -12,14 +13,9 @@ const wchar_t kTrustedInstallerSid[] = L"S-1-5-80-956008885-3418522649-183103804
 
 // False when the token cannot be read.
 bool IsThisProcessesUser(PSID pSid) {
-    HANDLE hToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken)) return false;
-    const KernelHandle token(hToken);
-    DWORD cb = 0;
-    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &cb);
-    std::vector<unsigned char> buffer(cb);
-    if (cb == 0 || !GetTokenInformation(token.Get(), TokenUser, buffer.data(), cb, &cb)) return false;
-    return EqualSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, pSid) != FALSE;
+    std::vector<unsigned char> user = TokenUserOf(GetCurrentProcess());
+    const PSID pUser = UserSidOf(user);
+    return pUser != nullptr && EqualSid(pUser, pSid) != FALSE;
 }
 
 bool IsTrustedInstaller(PSID pSid) {
