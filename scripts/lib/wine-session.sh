@@ -204,9 +204,10 @@ wine_session_prepare_slot() {
   echo "$stamp" >"$slot/.slot-made-from"
 }
 
-# Starts the slots' servers and Wine's services in each; writes ctest's resource file, the list
-# of slots that the test preset reads. Leaves WINEPREFIX at the first slot, for the listing of tests at ctest's
-# start.
+# Starts the slots' servers and Wine's services in each; writes ctest's resource file, which the
+# test preset reads: JOBS shares of the resource "cpu", and a Wine slot for each job and one more,
+# for a test that waits and takes no share (ctest runs JOBS + 1 tests at a time). Leaves
+# WINEPREFIX at the first slot, for the listing of tests at ctest's start.
 wine_session_start_slots() {
   local build="$1" jobs="$2" booted="$1/wineprefix" slots="$1/wine-slots" n id prefix spec
   case "$jobs" in ''|*[!0-9]*|0) echo "wine: the number of jobs must be a positive number, not '$jobs'" >&2; return 1 ;; esac
@@ -217,7 +218,7 @@ wine_session_start_slots() {
   wine_session_boot "$booted"
   mkdir -p "$slots"
   spec='{ "version": { "major": 1, "minor": 0 }, "local": [ { "wine_slot": ['
-  for n in $(seq 0 $((jobs - 1))); do
+  for n in $(seq 0 "$jobs"); do
     id="slot$n"
     prefix="$slots/$id"
     wine_session_prepare_slot "$booted" "$prefix"
@@ -232,7 +233,7 @@ wine_session_start_slots() {
     [ "$n" -eq 0 ] || spec+=','
     spec+=" { \"id\": \"$id\", \"slots\": 1 }"
   done
-  echo "$spec ] } ] }" >"$slots/slots.json"
+  echo "$spec ], \"cpu\": [ { \"id\": \"cores\", \"slots\": $jobs } ] } ] }" >"$slots/slots.json"
   export WINEPREFIX="${WINE_SESSION_SLOT_PREFIXES[0]}"
   wine_session_check_slots
 }

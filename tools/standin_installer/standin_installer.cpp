@@ -28,7 +28,6 @@
 //                 else gave it (a front end that still waits for it hands its hold on); it looks
 //                 for half a minute at most
 #include <windows.h>
-#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <map>
@@ -166,7 +165,9 @@ bool HoldsHandleTo(const std::wstring& folder) {
 
 }  // namespace
 
-int wmain() {
+// The arguments as the C runtime splits them: the stand-in stays clear of the shell's library, whose
+// load, with the windowing libraries it brings along, is a third of a launch under Wine and qemu.
+int wmain(int argc, wchar_t** argv) {
     wchar_t szModule[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, szModule, MAX_PATH);
     std::wstring ownFolder = szModule;
@@ -174,11 +175,8 @@ int wmain() {
     std::wstring root = ownFolder.substr(0, ownFolder.rfind(L'\\'));  // the staged package root
 
     // A copy started by "child=" is told its configuration on its command line.
-    int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    const bool bCopy = argv != nullptr && argc == 3 && std::wstring(argv[1]) == kConfigSwitch;
+    const bool bCopy = argc == 3 && std::wstring(argv[1]) == kConfigSwitch;
     const std::wstring configName = bCopy ? argv[2] : L"standin.cfg";
-    LocalFree(argv);
     std::map<std::string, bool> present;
     std::map<std::string, std::string> config = ReadConfig(ownFolder + L"\\" + configName, present);
     if (present["started"]) WriteFileCount(config["started"], root);
