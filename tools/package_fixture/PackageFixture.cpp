@@ -42,16 +42,14 @@ public:
 private:
     std::wstring Relative(const std::wstring& path) const { return path.substr(m_root.size() + 1); }
 
-    // Each folder is made once: asking again for every file's whole chain cost a test more time
-    // than writing the files.
+    // Each folder is asked for once: asking again for every file's whole chain cost a test more
+    // time than writing the files. Only the folder itself must turn out made.
     void MakeFolder(const std::wstring& path) {
         if (m_made.count(path)) return;
         for (std::size_t pos = path.find(L'\\'); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1))
-            if (pos > 0 && !m_made.count(path.substr(0, pos))) CreateDirectoryW(path.substr(0, pos).c_str(), nullptr);
+            if (pos > 0 && m_made.insert(path.substr(0, pos)).second) CreateDirectoryW(path.substr(0, pos).c_str(), nullptr);
         if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
             Fail("cannot create folder", path);
-        for (std::size_t pos = path.find(L'\\'); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1))
-            if (pos > 0) m_made.insert(path.substr(0, pos));
         m_made.insert(path);
     }
 
